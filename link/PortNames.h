@@ -24,8 +24,8 @@ namespace virs {
 
 // One serial port present on the system, for the port pick list ("COMn description").
 struct TSerialPortInfo {
-    unsigned Number = 0;      // n of COMn
-    std::string Description;  // on Linux the device path and, where sysfs has it, the driver/product
+    unsigned Number = 0;     // n of COMn
+    std::string Description; // on Linux the device path and, where sysfs has it, the driver/product
 };
 // Ports present now, in ascending number order (aliases included).
 std::vector<TSerialPortInfo> EnumerateSerialPorts();

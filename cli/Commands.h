@@ -1,0 +1,15 @@
+#pragma once
+// The sub-commands of virs-cli. Each takes the arguments after its own name and
+// returns the process exit status. Output is UTF-8.
+
+#include <string>
+#include <vector>
+
+namespace virs::cli {
+
+using Args = std::vector<std::string>;
+
+int CmdStation(const Args& args);     // station [DIR]
+int CmdStationCopy(const Args& args); // station-copy SRC DST
+
+} // namespace virs::cli

@@ -1,0 +1,49 @@
+// virs-cli: the command-line companion of the meter link program. It runs the
+// same core as the window (station model, exchange, rendering, workbook).
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "cli/Commands.h"
+
+namespace {
+
+struct Command {
+    const char* Name;
+    int (*Run)(const virs::cli::Args&);
+    const char* Usage;
+};
+
+const Command Commands[] = {
+    {"station", virs::cli::CmdStation, "station [DIR]  — дерево станции из DIR/base.dat"},
+    {"station-copy", virs::cli::CmdStationCopy,
+     "station-copy SRC DST  — загрузить SRC и сохранить как DST"},
+};
+
+void PrintUsage(std::FILE* to) {
+    std::fprintf(to, "Использование: virs-cli КОМАНДА [АРГУМЕНТЫ]\nКоманды:\n");
+    for (const Command& c : Commands)
+        std::fprintf(to, "  %s\n", c.Usage);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h") ||
+        !std::strcmp(argv[1], "help")) {
+        PrintUsage(stdout);
+        return 0;
+    }
+    virs::cli::Args args(argv + 2, argv + argc);
+    for (const Command& c : Commands)
+        if (!std::strcmp(argv[1], c.Name))
+            return c.Run(args);
+    std::fprintf(stderr, "virs-cli: неизвестная команда '%s'\n", argv[1]);
+    PrintUsage(stderr);
+    return 2;
+}
