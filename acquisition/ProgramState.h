@@ -3,6 +3,7 @@
 // (or by virs-cli, or by a test) and passed by reference to whatever needs it.
 // Its members keep the names the rest of the program knows them by.
 
+#include "acquisition/WorkArea.h"
 #include "model/StationBase.h"
 
 namespace virs {
@@ -13,8 +14,9 @@ struct TProgramState {
     bool LinkOpen = false;      // a node connection is open
     u8 LinkNode = 0;            // which node is connected
     bool DeleteNoAsk = false; // "Не спрашивать больше" of the delete confirmation
-    // The exchange block, the job fields and the device work area join here as
-    // the link and acquisition layers provide them.
+    DeviceWorkArea WorkArea;  // the register blocks shared by all devices (starts zeroed)
+    // The exchange block and the job fields join here as the link and
+    // acquisition layers provide them.
 };
 
 } // namespace virs
