@@ -1,0 +1,165 @@
+#include "link/ExchangeWorker.h"
+
+#include <algorithm>
+
+#include "link/ModbusFrame.h"
+
+namespace virs {
+
+namespace {
+
+// The largest chunk whose frames fit the 256-byte buffers and the protocol's
+// byte-count field: a function-16 request of 2n + 9 bytes, a function-3
+// answer of 2n + 5.
+constexpr std::uint16_t MaxWriteChunk = 123;
+constexpr std::uint16_t MaxReadChunk = 125;
+
+} // namespace
+
+ExchangeWorker::ExchangeWorker(TModbusExchange& exchange, ISerialPort& port, TProtocolLog& log,
+                               IMainThreadCall& mainThread, TCompletionHandler completionHandler)
+    : Exchange(exchange), Port(port), Log(log), MainThread(mainThread),
+      CompletionHandler(std::move(completionHandler)), Thread([this] { Body(); }) {}
+
+ExchangeWorker::~ExchangeWorker() {
+    Terminate();
+    Join();
+}
+
+void ExchangeWorker::Wake() {
+    std::lock_guard lock(Mutex);
+    Parked = false;
+    WakeUp.notify_all();
+}
+
+void ExchangeWorker::Park() {
+    std::lock_guard lock(Mutex);
+    Parked = true;
+}
+
+bool ExchangeWorker::IsParked() const {
+    std::lock_guard lock(Mutex);
+    return Parked;
+}
+
+void ExchangeWorker::Terminate() {
+    std::lock_guard lock(Mutex);
+    TerminateRequested = true;
+    WakeUp.notify_all();
+    // Only a job in progress can be blocked in the port; a parked worker
+    // leaves the port alone, so the link can still hang up its modem.
+    if (InJob)
+        Port.CancelIo();
+}
+
+void ExchangeWorker::Join() {
+    if (Thread.joinable() && Thread.get_id() != std::this_thread::get_id())
+        Thread.join();
+}
+
+bool ExchangeWorker::Terminated() const {
+    std::lock_guard lock(Mutex);
+    return TerminateRequested;
+}
+
+void ExchangeWorker::Body() {
+    for (;;) {
+        {
+            std::unique_lock lock(Mutex);
+            WakeUp.wait(lock, [this] { return !Parked || TerminateRequested; });
+            if (TerminateRequested)
+                return;
+            InJob = true;
+        }
+        bool completed = RunJob();
+        {
+            std::lock_guard lock(Mutex);
+            InJob = false;
+            if (!completed || TerminateRequested)
+                return;
+        }
+        MainThread.CallAndWait([this] { CompletionHandler(*this); });
+        // Parked by the handler: wait for the next Wake; otherwise the block
+        // holds a follow-on job, performed at once by the loop above.
+    }
+}
+
+bool ExchangeWorker::RunJob() {
+    TModbusExchange& x = Exchange;
+    if (x.RetryCount == 0 || x.MaxRegistersPerRequest == 0) {
+        x.ResultCode = ResultNoRetriesOrChunk;
+        return true;
+    }
+    x.ResultCode = ResultSuccess;
+    const std::uint8_t function = x.FunctionCode;
+    std::uint16_t remaining = x.RegisterCount;
+    std::uint16_t next = x.StartRegister;
+    if (remaining == 0)
+        return true;
+    if (x.DataCursor == nullptr &&
+        (function == FunctionReadRegisters || function == FunctionWriteRegisters)) {
+        x.ResultCode = ResultNoRetriesOrChunk; // no buffer for the data: nothing can be sent
+        return true;
+    }
+    const std::uint16_t chunkLimit =
+        std::min<std::uint16_t>(x.MaxRegistersPerRequest,
+                                function == FunctionWriteRegisters ? MaxWriteChunk : MaxReadChunk);
+
+    std::uint8_t answer[ModbusFrameSize];
+    while (remaining > 0) {
+        const std::uint16_t chunk = std::min(chunkLimit, remaining);
+        remaining = static_cast<std::uint16_t>(remaining - chunk);
+        const TModbusRequest request =
+            BuildModbusRequest(x.SlaveAddress, function, next, chunk, x.DataCursor);
+        next = static_cast<std::uint16_t>(next + chunk);
+        // Advanced before sending, so every attempt resends the same data.
+        if (function == FunctionWriteRegisters)
+            x.DataCursor += 2u * chunk;
+
+        std::size_t offset = 0;
+        std::size_t length = 0;
+        TExchangeResult result = RunChunk(request.Bytes, request.Length,
+                                          request.ExpectedAnswerLength, answer, offset, length);
+        if (Terminated())
+            return false;
+        x.ResultCode = result;
+        if (result != ResultSuccess)
+            break; // the chunks before stay stored (read) or written (write)
+        if (function == FunctionReadRegisters) {
+            SwapCopyWords(answer + offset + 3, x.DataCursor, 2u * chunk);
+            x.DataCursor += 2u * chunk;
+        } else if (function == FunctionReadRecordHeader) {
+            std::copy_n(answer + offset + 2, 3, x.RecordHeader);
+        }
+    }
+    return true;
+}
+
+TExchangeResult ExchangeWorker::RunChunk(const std::uint8_t* request, std::size_t length,
+                                         std::size_t expectedLength, std::uint8_t* answer,
+                                         std::size_t& answerOffset, std::size_t& answerLength) {
+    TModbusExchange& x = Exchange;
+    TExchangeResult result = ResultTimeout;
+    for (unsigned attempt = 0; attempt < x.RetryCount; ++attempt) {
+        x.TxActivity = static_cast<std::int32_t>(length);
+        Port.Purge(PurgeTxClear | PurgeRxClear);
+        TPortIo written = Port.Write(request, length);
+        Log.WriteLine("OUT: " + HexDump(request, written.Count));
+        TPortIo read = Port.Read(answer, ModbusFrameSize);
+        Log.WriteLine("IN:  " + HexDump(answer, read.Count));
+        if (Terminated())
+            return result;
+
+        answerLength = read.Count;
+        answerOffset = CleanModbusAnswer(answer, answerLength, expectedLength);
+        if (answerLength > 0)
+            x.RxActivity = static_cast<std::int32_t>(answerLength);
+        result = ValidateModbusAnswer(answer + answerOffset, answerLength, x.SlaveAddress,
+                                      expectedLength);
+        if (result == ResultSuccess || x.AbortRequested)
+            break;
+    }
+    return result;
+}
+
+} // namespace virs
