@@ -83,6 +83,12 @@ struct TReply {
     std::function<void()> OnRequest; // runs when the request has come (before answering)
 };
 
+inline TReply Answer(Bytes bytes) {
+    TReply r;
+    r.Bursts.push_back(std::move(bytes));
+    return r;
+}
+
 // Answers request frames on the master side of a pseudo-terminal. A request's
 // length is read from its header (function 16 carries a byte count), so the
 // slave answers without waiting for a gap.

@@ -1,0 +1,422 @@
+// The exchange worker against a scripted slave device on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "link/ModbusFrame.h"
+#include "tests/link/ExchangeFixture.h"
+
+namespace virs {
+namespace {
+
+using namespace std::chrono;
+using test::Bytes;
+using test::ExchangeFixture;
+using test::Frame;
+using test::ReadAnswer;
+using test::TReply;
+using test::TSlaveDevice;
+
+// --- One answer to a two-register read of slave 1, and what it must yield ---
+
+Bytes Good() {
+    return Frame({1, 3, 4, 0x12, 0x34, 0x56, 0x78});
+}
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+// Register values whose answer has a CRC ending in 0x00: that zero lies
+// inside the expected length and must stay.
+Bytes CrcEndingInZero() {
+    for (unsigned v = 0;; ++v) {
+        Bytes a = Frame({1, 3, 4, static_cast<std::uint8_t>(v >> 8),
+                         static_cast<std::uint8_t>(v & 0xFF), 0x00, 0x01});
+        if (a.back() == 0)
+            return a;
+    }
+}
+
+struct TAnswerCase {
+    const char* Name;
+    std::vector<Bytes> Bursts;
+    int GapMs;
+    int DelayMs;
+    std::uint8_t Result;
+    std::size_t RxActivity; // cleaned length; 0 when nothing came
+};
+
+std::vector<TAnswerCase> AnswerCases() {
+    Bytes bad = Good();
+    bad.back() ^= 1;
+    Bytes good = Good();
+    Bytes head(good.begin(), good.begin() + 4), tail(good.begin() + 4, good.end());
+    return {
+        {"Correct", {Good()}, 0, 0, 0, 9},
+        {"Silence", {}, 0, 0, 12, 0},
+        {"LateBeyondTotalTimeout", {Good()}, 0, 450, 12, 0},
+        {"BadCrc", {bad}, 0, 0, 10, 9},
+        {"OneByte", {{0x01}}, 0, 0, 10, 1},
+        {"TwoBytesFFFF", {{0xFF, 0xFF}}, 0, 0, 10, 2},
+        {"OtherAddressWithRightCrc", {Frame({2, 3, 4, 0x12, 0x34, 0x56, 0x78})}, 0, 0, 9, 9},
+        {"Exception2", {Frame({1, 0x83, 2})}, 0, 0, 2, 5},
+        {"Exception21", {Frame({1, 0x83, 21})}, 0, 0, 21, 5},
+        {"Exception200", {Frame({1, 0x83, 200})}, 0, 0, 200, 5},
+        {"ExceptionCode0IsNoSuccess", {Frame({1, 0x83, 0})}, 0, 0, 11, 5},
+        {"ExceptionNotFiveBytes", {Frame({1, 0x83, 2, 7})}, 0, 0, 11, 6},
+        {"TooShort", {Frame({1, 3, 2, 0x12, 0x34})}, 0, 0, 11, 7},
+        {"TooLong", {Frame({1, 3, 6, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})}, 0, 0, 11, 11},
+        {"FunctionByteNotCompared", {Frame({1, 4, 4, 0x12, 0x34, 0x56, 0x78})}, 0, 0, 0, 9},
+        {"LeadingZerosDropped", {Cat({0, 0, 0}, Good())}, 0, 0, 0, 9},
+        {"TrailingZerosDropped", {Cat(Good(), {0, 0, 0, 0})}, 0, 0, 0, 9},
+        {"ZerosAroundDropped", {Cat(Cat({0}, Good()), {0})}, 0, 0, 0, 9},
+        {"ZerosInsideKept", {Frame({1, 3, 4, 0, 0, 0, 0})}, 0, 0, 0, 9},
+        {"CrcEndingInZeroKept", {CrcEndingInZero()}, 0, 0, 0, 9},
+        {"OnlyZeros", {{0, 0, 0}}, 0, 0, 12, 0},
+        {"TwoBursts30msApart", {head, tail}, 30, 0, 0, 9},
+        {"TwoBursts80msApart", {head, tail}, 80, 0, 10, 4},
+    };
+}
+
+class AnswerValidation : public ExchangeFixture,
+                         public ::testing::WithParamInterface<TAnswerCase> {};
+
+TEST_P(AnswerValidation, GivesTheResultCode) {
+    const TAnswerCase& c = GetParam();
+    TSlaveDevice slave(Pty, [&](const Bytes&) {
+        TReply r;
+        r.Bursts = c.Bursts;
+        r.BurstGapMs = c.GapMs;
+        r.DelayMs = c.DelayMs;
+        return r;
+    });
+    Job(3, 0, 2);
+    Run();
+    EXPECT_EQ(X.ResultCode, c.Result);
+    EXPECT_EQ(Completions, 1);
+    EXPECT_EQ(X.TxActivity, 8);
+    EXPECT_EQ(X.RxActivity, static_cast<std::int32_t>(c.RxActivity));
+    std::vector<std::string> log = LogLines();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0], "OUT: 0x01 0x03 0x00 0x00 0x00 0x02 0xC4 0x0B (8 байт)");
+    // The IN line shows the raw bytes, zeros included, before any clean-up.
+    if (c.Bursts.size() == 1 && c.DelayMs == 0) {
+        EXPECT_EQ(log[1], "IN:  " + HexDump(c.Bursts[0].data(), c.Bursts[0].size()));
+    }
+    if (c.Result == 0) {
+        EXPECT_EQ(X.DataCursor, Data.data() + 4);
+        const Bytes& a = c.Bursts.size() == 1 ? c.Bursts[0] : Good();
+        std::size_t at = 0;
+        while (a[at] == 0)
+            ++at;
+        EXPECT_EQ(Register(0), a[at + 3] << 8 | a[at + 4]);
+        EXPECT_EQ(Register(1), a[at + 5] << 8 | a[at + 6]);
+    } else {
+        EXPECT_EQ(X.DataCursor, Data.data()); // nothing stored
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchange, AnswerValidation, ::testing::ValuesIn(AnswerCases()),
+                         [](const ::testing::TestParamInfo<TAnswerCase>& p) {
+                             return std::string(p.param.Name);
+                         });
+
+// --- Jobs that send nothing ---
+
+struct TNothingSentCase {
+    const char* Name;
+    std::uint8_t Retries, Chunk;
+    std::uint16_t Count;
+    std::uint8_t Result;
+};
+
+class NothingSent : public ExchangeFixture,
+                    public ::testing::WithParamInterface<TNothingSentCase> {};
+
+TEST_P(NothingSent, StillCallsTheHandler) {
+    const TNothingSentCase& c = GetParam();
+    TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
+    Job(3, 0, c.Count, c.Retries, c.Chunk);
+    Run();
+    EXPECT_EQ(X.ResultCode, c.Result);
+    EXPECT_EQ(Completions, 1);
+    EXPECT_TRUE(slave.Requests().empty());
+    EXPECT_TRUE(LogLines().empty());
+    EXPECT_EQ(X.TxActivity, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Exchange, NothingSent,
+    ::testing::Values(TNothingSentCase{"ZeroRetries", 0, 32, 10, 14},
+                      TNothingSentCase{"ZeroChunk", 3, 0, 10, 14},
+                      TNothingSentCase{"ZeroRetriesAndNoRegisters", 0, 32, 0, 14},
+                      TNothingSentCase{"NoRegisters", 3, 32, 0, 0}),
+    [](const ::testing::TestParamInfo<TNothingSentCase>& p) { return std::string(p.param.Name); });
+
+// --- Chunking ---
+
+struct TChunkCase {
+    const char* Name;
+    std::uint16_t Start, Count;
+    std::uint8_t Chunk;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> Frames; // start, count
+};
+
+std::vector<TChunkCase> ChunkCases() {
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> many;
+    for (std::uint16_t i = 0; i < 10; ++i)
+        many.push_back({static_cast<std::uint16_t>(100 + 32 * i), 32});
+    many.push_back({420, 20});
+    return {
+        {"SixtyFourInTwo", 0, 64, 32, {{0, 32}, {32, 32}}},
+        {"ThreeHundredFortyInEleven", 100, 340, 32, many},
+        {"ModemChunkOfEight", 7, 20, 8, {{7, 8}, {15, 8}, {23, 4}}},
+        {"SmallerThanChunk", 5, 3, 32, {{5, 3}}},
+    };
+}
+
+class Chunking : public ExchangeFixture, public ::testing::WithParamInterface<TChunkCase> {};
+
+TEST_P(Chunking, SplitsAndStoresEveryRegister) {
+    const TChunkCase& c = GetParam();
+    TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
+    Job(3, c.Start, c.Count, 3, c.Chunk);
+    Run();
+    ASSERT_EQ(X.ResultCode, 0);
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> frames;
+    for (const Bytes& r : slave.Requests())
+        frames.push_back({test::RequestStart(r), test::RequestCount(r)});
+    EXPECT_EQ(frames, c.Frames);
+    for (std::uint16_t i = 0; i < c.Count; ++i)
+        ASSERT_EQ(Register(i), test::DeviceRegister(static_cast<std::uint16_t>(c.Start + i)))
+            << "register " << i;
+    EXPECT_EQ(X.DataCursor, Data.data() + 2 * c.Count);
+    EXPECT_EQ(Data[2 * c.Count], 0xEE) << "written past the job's registers";
+    EXPECT_EQ(LogLines().size(), 2 * c.Frames.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Exchange, Chunking, ::testing::ValuesIn(ChunkCases()),
+                         [](const ::testing::TestParamInfo<TChunkCase>& p) {
+                             return std::string(p.param.Name);
+                         });
+
+// --- Retries, stop and the log ---
+
+using Exchange = ExchangeFixture;
+
+TEST_F(Exchange, SilentDeviceIsAskedRetryCountTimesAndEachAttemptLogged) {
+    TSlaveDevice slave(Pty, [](const Bytes&) { return TReply{}; });
+    Job(3, 0, 22, 3);
+    Run();
+    EXPECT_EQ(X.ResultCode, 12);
+    ASSERT_EQ(slave.Requests().size(), 3u);
+    const std::vector<std::string> expected = {
+        "OUT: 0x01 0x03 0x00 0x00 0x00 0x16 0xC4 0x04 (8 байт)", "IN:  (0 байт)",
+        "OUT: 0x01 0x03 0x00 0x00 0x00 0x16 0xC4 0x04 (8 байт)", "IN:  (0 байт)",
+        "OUT: 0x01 0x03 0x00 0x00 0x00 0x16 0xC4 0x04 (8 байт)", "IN:  (0 байт)"};
+    EXPECT_EQ(LogLines(), expected);
+    // On disk: Windows-1251, CR LF.
+    EXPECT_NE(LogBytes().find("IN:  (0 \xE1\xE0\xE9\xF2)\r\n"), std::string::npos);
+}
+
+TEST_F(Exchange, RetryAfterFailureThenSuccess) {
+    int n = 0;
+    TSlaveDevice slave(Pty, [&](const Bytes& r) {
+        return ++n == 1 ? test::Answer(Frame({1, 0x83, 6})) : test::Answer(ReadAnswer(r));
+    });
+    Job(3, 10, 2, 3);
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(slave.Requests().size(), 2u);
+    EXPECT_EQ(Register(1), test::DeviceRegister(11));
+    std::vector<std::string> log = LogLines();
+    ASSERT_EQ(log.size(), 4u);
+    Bytes exception = Frame({1, 0x83, 6});
+    EXPECT_EQ(log[1], "IN:  " + HexDump(exception.data(), exception.size()));
+    EXPECT_EQ(log[0], log[2]);
+}
+
+TEST_F(Exchange, LastAttemptsExceptionIsTheResult) {
+    TSlaveDevice slave(Pty, [](const Bytes&) { return test::Answer(Frame({1, 0x83, 2})); });
+    Job(3, 0, 4, 3);
+    Run();
+    EXPECT_EQ(X.ResultCode, 2);
+    EXPECT_EQ(slave.Requests().size(), 3u);
+    EXPECT_EQ(LogLines().size(), 6u);
+}
+
+TEST_F(Exchange, StopDuringRetriesEndsAfterTheCurrentAttempt) {
+    TSlaveDevice slave(Pty, [&](const Bytes&) {
+        TReply r;
+        r.OnRequest = [&] { X.AbortRequested = true; }; // the user presses stop
+        return r;
+    });
+    Job(3, 0, 4, 5);
+    Run();
+    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(slave.Requests().size(), 1u);
+    EXPECT_EQ(LogLines().size(), 2u);
+}
+
+TEST_F(Exchange, StopWhileChunksSucceedRunsTheJobToItsEnd) {
+    TSlaveDevice slave(Pty, [&](const Bytes& r) {
+        TReply reply = test::Answer(ReadAnswer(r));
+        reply.OnRequest = [&] { X.AbortRequested = true; };
+        return reply;
+    });
+    Job(3, 0, 64, 3);
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(slave.Requests().size(), 2u);
+}
+
+TEST_F(Exchange, FailedChunkEndsTheJobKeepingEarlierChunks) {
+    TSlaveDevice slave(Pty, [](const Bytes& r) {
+        return test::RequestStart(r) == 0 ? test::Answer(ReadAnswer(r)) : TReply{};
+    });
+    Job(3, 0, 96, 2);
+    Run();
+    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(slave.Requests().size(), 3u); // chunk 1 once, chunk 2 twice, no chunk 3
+    EXPECT_EQ(X.DataCursor, Data.data() + 64);
+    EXPECT_EQ(Register(31), test::DeviceRegister(31));
+    EXPECT_EQ(Register(32), 0xEEEE);
+}
+
+TEST_F(Exchange, WriteRetrySendsTheIdenticalFrame) {
+    int n = 0;
+    TSlaveDevice slave(Pty, [&](const Bytes& r) {
+        if (++n == 1)
+            return TReply{}; // the first frame gets no answer
+        return test::Answer(Frame({r[0], 16, r[2], r[3], r[4], r[5]}));
+    });
+    Job(16, 0x0200, 40, 3);
+    for (std::uint16_t i = 0; i < 40; ++i) {
+        std::uint16_t v = static_cast<std::uint16_t>(0xA000 + i);
+        std::memcpy(Data.data() + 2 * i, &v, 2);
+    }
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    std::vector<Bytes> frames = slave.Requests();
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0], frames[1]);
+    ASSERT_EQ(frames[0].size(), 2u * 32 + 9);
+    EXPECT_EQ(frames[0][6], 64);
+    EXPECT_EQ(frames[2].size(), 2u * 8 + 9);
+    EXPECT_EQ(test::RequestStart(frames[2]), 0x0220);
+    // Registers on the wire high byte first.
+    EXPECT_EQ(frames[0][7], 0xA0);
+    EXPECT_EQ(frames[0][8], 0x00);
+    EXPECT_EQ(frames[2][7], 0xA0);
+    EXPECT_EQ(frames[2][8], 32);
+    EXPECT_EQ(X.DataCursor, Data.data() + 80);
+}
+
+TEST_F(Exchange, WriteCursorHasMovedPastAFailedChunk) {
+    TSlaveDevice slave(Pty, [](const Bytes&) { return TReply{}; });
+    Job(16, 0, 10, 2);
+    Run();
+    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(X.DataCursor, Data.data() + 20);
+}
+
+TEST_F(Exchange, RecordHeaderIsStoredUnchanged) {
+    TSlaveDevice slave(Pty, [](const Bytes& r) {
+        EXPECT_EQ(r.size(), 8u);
+        return test::Answer(Frame({r[0], 0x43, 0x05, 0x34, 0x12}));
+    });
+    Job(67, 513, 1, 1, 32, 9);
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(Bytes(X.RecordHeader, X.RecordHeader + 3), (Bytes{0x05, 0x34, 0x12}));
+    EXPECT_EQ(X.DataCursor, Data.data());
+    ASSERT_EQ(slave.Requests().size(), 1u);
+    EXPECT_EQ(test::RequestStart(slave.Requests()[0]), 513);
+}
+
+TEST_F(Exchange, LogThatCannotBeWrittenDoesNotStopTheJob) {
+    TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
+    ASSERT_TRUE(Log.Create("/dev/full")); // every write fails: disk full
+    Job(3, 0, 64, 1);
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(Completions, 1);
+    EXPECT_EQ(Log.LostLines(), 4u);
+    Log.Close(); // and a closed log loses the lines the same way
+    Job(3, 0, 2, 1);
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(Completions, 2);
+}
+
+// --- Worker life cycle ---
+
+TEST_F(Exchange, HandlerLeavingAFollowOnJobIsServedAtOnce) {
+    TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
+    std::vector<std::uint16_t> seen;
+    StartWorker([&](ExchangeWorker& w) {
+        seen.push_back(Register(0));
+        if (seen.size() < 3) {
+            X.StartRegister = static_cast<std::uint16_t>(X.StartRegister + 100);
+            X.DataCursor = Data.data(); // follow-on: not parked
+        } else {
+            w.Park();
+        }
+    });
+    EXPECT_TRUE(Worker->IsParked());
+    Job(3, 1, 1);
+    Run();
+    EXPECT_EQ(Completions, 3);
+    EXPECT_EQ(seen, (std::vector<std::uint16_t>{test::DeviceRegister(1), test::DeviceRegister(101),
+                                                test::DeviceRegister(201)}));
+    EXPECT_TRUE(Worker->IsParked());
+    // And parked means idle until the next wake.
+    std::this_thread::sleep_for(milliseconds(50));
+    EXPECT_EQ(slave.Requests().size(), 3u);
+}
+
+TEST_F(Exchange, TerminateWhileParkedEndsAtOnce) {
+    StartWorker();
+    auto start = steady_clock::now();
+    Worker.reset();
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 500);
+    EXPECT_EQ(Completions, 0);
+}
+
+TEST_F(Exchange, TerminateWhileReadingEndsWithoutWaitingForTheTimeout) {
+    SetReplyTimeout(20000);
+    std::atomic<bool> asked{false};
+    TSlaveDevice slave(Pty, [&](const Bytes&) {
+        TReply r;
+        r.OnRequest = [&] { asked = true; };
+        return r;
+    });
+    StartWorker();
+    Job(3, 0, 2, 3);
+    Worker->Wake();
+    while (!asked)
+        std::this_thread::sleep_for(milliseconds(5));
+    std::this_thread::sleep_for(milliseconds(20)); // now inside the read
+    auto start = steady_clock::now();
+    Worker->Terminate();
+    Worker.reset();
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
+    Main.RunPending();
+    EXPECT_EQ(Completions, 0);
+    EXPECT_EQ(slave.Requests().size(), 1u);
+}
+
+TEST_F(Exchange, TerminateFromInsideTheHandler) {
+    TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
+    StartWorker([](ExchangeWorker& w) { w.Terminate(); });
+    Job(3, 0, 2);
+    Worker->Wake();
+    ASSERT_TRUE(Main.RunUntil([&] { return Completions == 1; }, seconds(10)));
+    Worker->Join();
+    EXPECT_EQ(X.ResultCode, 0);
+    // The port was not cancelled: a parked or ended worker leaves it usable.
+    EXPECT_TRUE(Port->Write(Data.data(), 1).Ok);
+}
+
+} // namespace
+} // namespace virs
