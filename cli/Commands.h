@@ -11,5 +11,6 @@ using Args = std::vector<std::string>;
 
 int CmdStation(const Args& args);     // station [DIR]
 int CmdStationCopy(const Args& args); // station-copy SRC DST
+int CmdExchange(const Args& args);    // exchange --port P --address A --function F --start R --count N ...
 
 } // namespace virs::cli
