@@ -1,0 +1,163 @@
+#include "sim/PtyPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "link/PortNames.h"
+
+namespace virs::sim {
+
+namespace {
+struct TSpeed {
+    speed_t Code;
+    u32 Baud;
+};
+constexpr TSpeed Speeds[] = {{B300, 300},     {B600, 600},       {B1200, 1200},    {B2400, 2400},
+                             {B4800, 4800},   {B9600, 9600},     {B19200, 19200},  {B38400, 38400},
+                             {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+} // namespace
+
+std::unique_ptr<TPtyPort> TPtyPort::Open(std::string& error) {
+    std::unique_ptr<TPtyPort> p(new TPtyPort);
+    p->Master_ = posix_openpt(O_RDWR | O_NOCTTY);
+    if (p->Master_ < 0 || grantpt(p->Master_) != 0 || unlockpt(p->Master_) != 0) {
+        error = std::string("не удалось создать псевдотерминал: ") + std::strerror(errno);
+        return nullptr;
+    }
+    char name[128];
+    if (ptsname_r(p->Master_, name, sizeof name) != 0) {
+        error = std::string("ptsname: ") + std::strerror(errno);
+        return nullptr;
+    }
+    p->SlavePath_ = name;
+    p->Slave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (p->Slave_ < 0) {
+        error = "не удалось открыть " + p->SlavePath_ + ": " + std::strerror(errno);
+        return nullptr;
+    }
+    // Raw 9600 8N1 until the program sets its own: no echo, no line editing.
+    termios t{};
+    tcgetattr(p->Slave_, &t);
+    cfmakeraw(&t);
+    cfsetispeed(&t, B9600);
+    cfsetospeed(&t, B9600);
+    tcsetattr(p->Slave_, TCSANOW, &t);
+    fcntl(p->Master_, F_SETFL, fcntl(p->Master_, F_GETFL) | O_NONBLOCK);
+    return p;
+}
+
+TPtyPort::~TPtyPort() {
+    RemoveAlias();
+    if (Slave_ >= 0)
+        ::close(Slave_);
+    if (Master_ >= 0)
+        ::close(Master_);
+}
+
+bool TPtyPort::RegisterAlias(unsigned com, bool replace, std::string& error) {
+    namespace fs = std::filesystem;
+    if (com < 1 || com > 255) {
+        error = "номер COM-порта должен быть от 1 до 255";
+        return false;
+    }
+    const fs::path folder = PortAliasFolder();
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    const fs::path alias = folder / ("COM" + std::to_string(com));
+    if (fs::is_symlink(fs::symlink_status(alias, ec))) {
+        // A link left by a simulator that did not stop cleanly points to a
+        // pseudo-terminal that is gone; a live one belongs to someone else.
+        const bool live = fs::exists(alias, ec);
+        if (live && !replace) {
+            error = "COM" + std::to_string(com) + " уже занят: " + alias.string() + " -> " +
+                    fs::read_symlink(alias, ec).string() +
+                    " (другой симулятор? --replace-com заменит)";
+            return false;
+        }
+        fs::remove(alias, ec);
+    } else if (fs::exists(fs::symlink_status(alias, ec))) {
+        error = alias.string() + " существует и не является ссылкой";
+        return false;
+    }
+    fs::create_symlink(SlavePath_, alias, ec);
+    if (ec) {
+        error = "не удалось создать " + alias.string() + ": " + ec.message();
+        return false;
+    }
+    Alias_ = alias;
+    return true;
+}
+
+void TPtyPort::RemoveAlias() {
+    if (Alias_.empty())
+        return;
+    std::error_code ec;
+    // Only our own link: another simulator may have taken the number since.
+    if (std::filesystem::read_symlink(Alias_, ec) == SlavePath_)
+        std::filesystem::remove(Alias_, ec);
+    Alias_.clear();
+}
+
+TLineSettings TPtyPort::Settings() const {
+    // On the master side the terminal ioctls report the slave's settings.
+    termios t{};
+    TLineSettings s;
+    if (tcgetattr(Master_, &t) != 0)
+        return s;
+    const speed_t code = cfgetospeed(&t);
+    for (const TSpeed& sp : Speeds)
+        if (sp.Code == code)
+            s.Baud = sp.Baud;
+    s.OddParity = (t.c_cflag & PARODD) != 0;
+    s.TwoStopBits = (t.c_cflag & CSTOPB) != 0;
+    return s;
+}
+
+int BitsPerByte(const TLineSettings& line) {
+    return 1 + 8 + (line.OddParity ? 1 : 0) + (line.TwoStopBits ? 2 : 1);
+}
+
+bool PacedWrite(int fd, const Bytes& data, double byteSeconds) {
+    using clock = std::chrono::steady_clock;
+    const auto start = clock::now();
+    std::size_t sent = 0;
+    while (sent < data.size()) {
+        std::size_t due = data.size();
+        if (byteSeconds > 0) {
+            // Byte i may leave once i byte times have passed since the first.
+            const double elapsed = std::chrono::duration<double>(clock::now() - start).count();
+            due = std::min(data.size(), static_cast<std::size_t>(elapsed / byteSeconds) + 1);
+            if (due <= sent) {
+                std::this_thread::sleep_until(
+                    start + std::chrono::duration_cast<clock::duration>(
+                                std::chrono::duration<double>(sent * byteSeconds)));
+                continue;
+            }
+        }
+        const ssize_t n = ::write(fd, data.data() + sent, due - sent);
+        if (n > 0) {
+            sent += static_cast<std::size_t>(n);
+        } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{fd, POLLOUT, 0};
+            ::poll(&p, 1, 50);
+        } else {
+            return false;
+        }
+    }
+    // The last byte is on the wire only after its own byte time.
+    if (byteSeconds > 0)
+        std::this_thread::sleep_until(
+            start + std::chrono::duration_cast<clock::duration>(
+                        std::chrono::duration<double>(data.size() * byteSeconds)));
+    return true;
+}
+
+} // namespace virs::sim
