@@ -177,7 +177,7 @@ public:
                 return io;
             if (n < 0 && errno == EINTR)
                 continue;
-            if (WaitFor(POLLOUT, -1) != TWait::Ready)
+            if (WaitFor(POLLOUT, std::nullopt) != TWait::Ready)
                 return io;
         }
         // Like a synchronous Windows write: return once the bytes have left.
@@ -238,15 +238,13 @@ public:
                 if (!until || gapEnd < *until)
                     until = gapEnd;
             }
-            int waitMs = -1;
+            std::optional<std::chrono::nanoseconds> wait;
             if (until) {
                 if (*until <= now)
                     break;
-                // Round up so that a wait never ends a little early and spins.
-                auto left = std::chrono::ceil<std::chrono::milliseconds>(*until - now);
-                waitMs = static_cast<int>(left.count());
+                wait = *until - now;
             }
-            TWait w = WaitFor(POLLIN, waitMs);
+            TWait w = WaitFor(POLLIN, wait);
             if (w == TWait::Failed || w == TWait::Cancelled)
                 return io;
         }
@@ -275,22 +273,28 @@ public:
 private:
     enum class TWait { Ready, TimedOut, Cancelled, Failed };
 
-    TWait WaitFor(short events, int timeoutMs) {
+    // Waits for `events` on the port, a cancel, or the end of `wait` (none:
+    // no limit). ppoll takes the wait to the nanosecond, so time-outs are not
+    // rounded to whole milliseconds.
+    TWait WaitFor(short events, std::optional<std::chrono::nanoseconds> wait) {
         pollfd fds[2] = {{Fd, events, 0}, {CancelFd, POLLIN, 0}};
-        for (;;) {
-            int r = ::poll(fds, 2, timeoutMs);
-            if (r < 0 && errno == EINTR)
-                continue; // a signal: the caller recomputes the time left
-            if (r < 0)
-                return TWait::Failed;
-            if (r == 0)
-                return TWait::TimedOut;
-            if (fds[1].revents & POLLIN)
-                return TWait::Cancelled;
-            if (fds[0].revents & events)
-                return TWait::Ready;
-            return TWait::Failed; // POLLHUP / POLLERR / POLLNVAL without data
+        timespec limit{};
+        if (wait) {
+            limit.tv_sec = static_cast<time_t>(wait->count() / 1000000000);
+            limit.tv_nsec = static_cast<long>(wait->count() % 1000000000);
         }
+        int r = ::ppoll(fds, 2, wait ? &limit : nullptr, nullptr);
+        if (r < 0 && errno == EINTR)
+            return TWait::Ready; // a signal: the caller tries again and recomputes the time left
+        if (r < 0)
+            return TWait::Failed;
+        if (r == 0)
+            return TWait::TimedOut;
+        if (fds[1].revents & POLLIN)
+            return TWait::Cancelled;
+        if (fds[0].revents & events)
+            return TWait::Ready;
+        return TWait::Failed; // POLLHUP / POLLERR / POLLNVAL without data
     }
 
     int Fd;
