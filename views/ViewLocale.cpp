@@ -17,15 +17,21 @@ std::string PatternFromStrftime(const std::string& f) {
     std::string out;
     for (std::size_t i = 0; i < f.size(); ++i) {
         if (f[i] != '%' || i + 1 >= f.size()) {
-            // Letters are pattern tokens in the other syntax: quote them.
-            const char c = f[i];
-            const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-            if (c == '\'')
+            // Letters are tokens of the pattern syntax: a run of them is quoted.
+            const auto isLetter = [](char c) {
+                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            };
+            if (f[i] == '\'') {
                 out += "''";
-            else if (letter)
-                out += std::string("'") + c + "'";
-            else
-                out += c;
+            } else if (isLetter(f[i])) {
+                std::size_t end = i;
+                while (end < f.size() && isLetter(f[end]))
+                    ++end;
+                out += "'" + f.substr(i, end - i) + "'";
+                i = end - 1;
+            } else {
+                out += f[i];
+            }
             continue;
         }
         char c = f[++i];

@@ -127,6 +127,18 @@ std::string Padded(int value, int width) {
     return s;
 }
 
+// Whether the pattern has an AM/PM marker outside its quoted literals.
+bool HasAmPmMarker(std::string_view pattern) {
+    bool quoted = false;
+    for (char c : pattern) {
+        if (c == '\'')
+            quoted = !quoted;
+        else if (!quoted && (c == 'A' || c == 'a'))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 std::string FormatDateTime(TDateTime t, std::string_view pattern) {
@@ -134,10 +146,7 @@ std::string FormatDateTime(TDateTime t, std::string_view pattern) {
         return "";
     const TDate date = DecodeDate(DayOf(t));
     const TTimeOfDay time = TimeOf(t);
-    const bool twelveHour = pattern.find("AP") != std::string_view::npos ||
-                            pattern.find("ap") != std::string_view::npos ||
-                            pattern.find('A') != std::string_view::npos ||
-                            pattern.find('a') != std::string_view::npos;
+    const bool twelveHour = HasAmPmMarker(pattern);
     std::string out;
     std::size_t i = 0;
     while (i < pattern.size()) {
@@ -147,17 +156,25 @@ std::string FormatDateTime(TDateTime t, std::string_view pattern) {
             ++run;
         switch (c) {
         case '\'': {
-            // Quoted literal; '' is one quote.
-            if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+            // Quoted literal; '' is one quote, inside quotes or outside.
+            ++i;
+            if (i < pattern.size() && pattern[i] == '\'') {
                 out += '\'';
-                i += 2;
+                ++i;
                 continue;
             }
-            std::size_t end = pattern.find('\'', i + 1);
-            if (end == std::string_view::npos)
-                end = pattern.size();
-            out.append(pattern.substr(i + 1, end - i - 1));
-            i = end + 1;
+            while (i < pattern.size()) {
+                if (pattern[i] == '\'') {
+                    if (i + 1 < pattern.size() && pattern[i + 1] == '\'') {
+                        out += '\'';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                out += pattern[i++];
+            }
             continue;
         }
         case 'd':

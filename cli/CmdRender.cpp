@@ -1,0 +1,107 @@
+// render: prints the text view of one device of a station database, as the main
+// window's text pane would show it, without any link.
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "acquisition/WorkArea.h"
+#include "cli/Commands.h"
+#include "model/AtomicFile.h"
+#include "model/StationBase.h"
+#include "views/DeviceView.h"
+
+namespace virs::cli {
+namespace {
+
+const char* const RenderUsage = "Использование: virs-cli render --dir ПАПКА --node N --device K "
+                                "[--view 0..4] [--locale ru|system]\n";
+
+bool ParseIndex(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 4)
+        return false;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < low || v > high)
+        return false;
+    value = v;
+    return true;
+}
+
+} // namespace
+
+int CmdRender(const Args& args) {
+    std::string dir;
+    int node = -1, device = -1, view = 0;
+    bool systemLocale = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (i + 1 >= args.size()) {
+            std::fprintf(stderr, "virs-cli: у параметра %s нет значения\n%s", option.c_str(),
+                         RenderUsage);
+            return 2;
+        }
+        const std::string& value = args[++i];
+        bool ok = true;
+        if (option == "--dir")
+            dir = value;
+        else if (option == "--node")
+            ok = ParseIndex(value, 0, MaxNodes - 1, node);
+        else if (option == "--device")
+            ok = ParseIndex(value, 0, MaxDevicesPerNode - 1, device);
+        else if (option == "--view")
+            ok = ParseIndex(value, 0, 4, view);
+        else if (option == "--locale" && (value == "ru" || value == "system"))
+            systemLocale = value == "system";
+        else
+            ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "virs-cli: неверный параметр %s %s\n%s", option.c_str(),
+                         value.c_str(), RenderUsage);
+            return 2;
+        }
+    }
+    if (dir.empty() || node < 0 || device < 0) {
+        std::fprintf(stderr, "%s", RenderUsage);
+        return 2;
+    }
+
+    // Read-only: the window's loading also refreshes base.bak, which a view
+    // printed beside a running program must not touch.
+    const std::filesystem::path file = std::filesystem::path(dir) / "base.dat";
+    std::string bytes, error;
+    if (!ReadWholeFile(file, bytes, &error)) {
+        std::fprintf(stderr, "virs-cli: не удалось прочитать %s: %s\n", file.string().c_str(),
+                     error.c_str());
+        return 1;
+    }
+    StationBase base;
+    if (ParseStationBaseImage(bytes, base) != TLoadOutcome::Loaded)
+        std::fprintf(stderr, "virs-cli: внимание: размер %s не соответствует числу записей\n",
+                     file.string().c_str());
+    if (node >= base.NodeCount()) {
+        std::fprintf(stderr, "virs-cli: узла %d нет (узлов в базе: %d)\n", node, base.NodeCount());
+        return 2;
+    }
+    if (device >= base.DeviceCount(node)) {
+        std::fprintf(stderr, "virs-cli: прибора %d в узле %d нет (приборов в узле: %d)\n", device,
+                     node, base.DeviceCount(node));
+        return 2;
+    }
+
+    const TDevice& record = base.Devices[node][device];
+    // The work area starts empty here; the stored image is what the device shows.
+    DeviceWorkArea area;
+    LoadDeviceImage(record, area);
+    const TViewLocale locale = systemLocale ? SystemViewLocale() : RussianViewLocale();
+    const TDeviceViewText text = RenderDeviceView(view, record, area, locale);
+    for (const std::string& line : text.Lines)
+        std::printf("%s\n", line.c_str());
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+} // namespace virs::cli
