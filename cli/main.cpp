@@ -19,6 +19,9 @@ const Command Commands[] = {
     {"station", virs::cli::CmdStation, "station [DIR]  — дерево станции из DIR/base.dat"},
     {"station-copy", virs::cli::CmdStationCopy,
      "station-copy SRC DST  — загрузить SRC и сохранить как DST"},
+    {"render", virs::cli::CmdRender,
+     "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system]  — текст вида "
+     "прибора из DIR/base.dat"},
     {"exchange", virs::cli::CmdExchange,
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
