@@ -22,6 +22,8 @@ const Command Commands[] = {
     {"render", virs::cli::CmdRender,
      "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system]  — текст вида "
      "прибора из DIR/base.dat"},
+    {"workbook-dump", virs::cli::CmdWorkbookDump,
+     "workbook-dump ФАЙЛ  — все непустые ячейки книги .xls, по строке на ячейку"},
     {"exchange", virs::cli::CmdExchange,
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
