@@ -2,11 +2,11 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "acquisition/ProgramState.h"
 #include "acquisition/WorkArea.h"
 
 namespace virs {
@@ -36,9 +36,13 @@ void Fill(DeviceWorkArea& area, std::uint8_t v) {
 }
 
 TEST(WorkArea, StartsZeroed) {
-    TProgramState state;
-    const auto* raw = reinterpret_cast<const std::uint8_t*>(&state.WorkArea);
-    EXPECT_TRUE(AllBytes(raw, sizeof state.WorkArea, 0));
+    // Built over memory full of other bytes: every block starts as zeros.
+    alignas(DeviceWorkArea) std::uint8_t storage[sizeof(DeviceWorkArea)];
+    std::memset(storage, 0xA5, sizeof storage);
+    auto* area = new (storage) DeviceWorkArea;
+    EXPECT_TRUE(AllBytes(storage, sizeof storage, 0));
+    EXPECT_FALSE(area->HavePreviousRecord);
+    area->~DeviceWorkArea();
 }
 
 TEST(WorkArea, RegisterRangesOfTheBlocks) {
