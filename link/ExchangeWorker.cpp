@@ -78,7 +78,12 @@ void ExchangeWorker::Body() {
             if (!completed || TerminateRequested)
                 return;
         }
-        MainThread.CallAndWait([this] { CompletionHandler(*this); });
+        MainThread.CallAndWait([this] {
+            if (CompletionHandler)
+                CompletionHandler(*this);
+            else
+                Park(); // nobody to decide: one job per wake
+        });
         // Parked by the handler: wait for the next Wake; otherwise the block
         // holds a follow-on job, performed at once by the loop above.
     }
@@ -147,6 +152,7 @@ TExchangeResult ExchangeWorker::RunChunk(const std::uint8_t* request, std::size_
         Log.WriteLine("OUT: " + HexDump(request, written.Count));
         TPortIo read = Port.Read(answer, ModbusFrameSize);
         Log.WriteLine("IN:  " + HexDump(answer, read.Count));
+        Log.Flush(); // one write per attempt; the log can be watched during a long job
         if (Terminated())
             return result;
 

@@ -24,8 +24,21 @@ bool TProtocolLog::Create(const std::filesystem::path& path) {
 bool TProtocolLog::Close() {
     if (!File)
         return true;
-    bool ok = std::fclose(File) == 0;
+    bool ok = Flush();
+    ok = std::fclose(File) == 0 && ok;
     File = nullptr;
+    return ok;
+}
+
+bool TProtocolLog::Flush() {
+    if (!File)
+        return true;
+    bool ok = std::fflush(File) == 0;
+    if (!ok) {
+        Lost += Pending;
+        std::clearerr(File);
+    }
+    Pending = 0;
     return ok;
 }
 

@@ -30,13 +30,18 @@ public:
     bool IsOpen() const { return File != nullptr; }
     // Appends one line (UTF-8 in, Windows-1251 with CR LF on disk). Without an
     // open file, or when the disk refuses, the line is lost and false returned.
+    // Lines are kept in the file's buffer until Flush (or Close).
     bool WriteLine(std::string_view utf8);
+    // Hands the buffered lines to the system, so the file can be watched while
+    // a long job runs; false (and the lines counted as lost) when refused.
+    bool Flush();
     // Lines lost since the file was created.
     unsigned LostLines() const { return Lost; }
 
 private:
     std::FILE* File = nullptr;
     unsigned Lost = 0;
+    unsigned Pending = 0; // lines written to the buffer since the last flush
 };
 
 } // namespace virs
