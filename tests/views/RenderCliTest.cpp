@@ -24,10 +24,10 @@ using namespace test;
 class RenderCli : public ::testing::Test {
 protected:
     void SetUp() override {
-        const char* bin = std::getenv("VIRS_BINARY_DIR");
-        ASSERT_NE(bin, nullptr);
-        Cli = fs::path(bin) / "cli" / "virs-cli";
-        if (!fs::exists(Cli))
+#ifdef VIRS_CLI_PATH
+        Cli = VIRS_CLI_PATH;
+#endif
+        if (Cli.empty() || !fs::exists(Cli))
             GTEST_SKIP() << "virs-cli is not built";
         Dir = fs::temp_directory_path() /
               ("views-render-" + std::to_string(::getpid()) + "-" +
