@@ -20,10 +20,8 @@ struct TRunResult {
 };
 
 TRunResult RunDump(const std::string& file, const TTempDir& dir) {
-    const char* binary = std::getenv("VIRS_BINARY_DIR");
-    EXPECT_NE(binary, nullptr);
-    std::string command = std::string(binary ? binary : ".") + "/cli/virs-cli workbook-dump '" +
-                          file + "' 2>'" + dir.File("stderr.txt") + "'";
+    std::string command = std::string(VIRS_CLI_PATH) + " workbook-dump '" + file + "' 2>'" +
+                          dir.File("stderr.txt") + "'";
     TRunResult r;
     FILE* pipe = popen(command.c_str(), "r");
     if (!pipe)
