@@ -4,6 +4,9 @@
 // Its members keep the names the rest of the program knows them by.
 
 #include "acquisition/WorkArea.h"
+#include "link/ArchiveRange.h"
+#include "link/ModbusExchange.h"
+#include "link/SerialPort.h"
 #include "model/StationBase.h"
 
 namespace virs {
@@ -15,8 +18,28 @@ struct TProgramState {
     u8 LinkNode = 0;            // which node is connected
     bool DeleteNoAsk = false; // "Не спрашивать больше" of the delete confirmation
     DeviceWorkArea WorkArea;  // the register blocks shared by all devices (starts zeroed)
-    // The exchange block and the job fields join here as the link and
-    // acquisition layers provide them.
+
+    // The line-settings record kept from one connection to the next in a run
+    // (the service dialogs use and change the same record).
+    TLineSettings LineSettings;
+    // The request/result block shared with the exchange thread.
+    TModbusExchange Exchange;
+    // The job: set by StartJob, advanced by the completion handler.
+    u8 JobNode = 0;
+    u8 JobDevice = 0;
+    u8 JobView = 0;
+    u8 JobStep = 0;
+    TDateTime JobStartDate = 0;
+    TDateTime JobEndDate = 0;
+    i32 JobRecordsTotal = 0;
+    i32 JobRecordsDone = 0;
+    bool JobRunning = false; // started by StartJob and not yet ended
+    // Where the exchange thread stores what a job reads; the completion handler
+    // copies a finished block into WorkArea, so a rendering during a job never
+    // sees a half-filled block.
+    DeviceWorkArea JobBuffer;
+    // The archive range dialog (TForm7): kept for the run with its last dates.
+    TArchiveRangeDialog ArchiveDialog;
 };
 
 } // namespace virs

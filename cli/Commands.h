@@ -14,5 +14,6 @@ int CmdStationCopy(const Args& args); // station-copy SRC DST
 int CmdRender(const Args& args);      // render --dir DIR --node N --device K [--view V] [--locale L]
 int CmdWorkbookDump(const Args& args); // workbook-dump FILE
 int CmdExchange(const Args& args);    // exchange --port P --address A --function F --start R --count N ...
+int CmdRead(const Args& args);        // read --dir DIR --node N --device K --view current|settings [--port P]
 
 } // namespace virs::cli

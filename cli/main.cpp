@@ -22,6 +22,9 @@ const Command Commands[] = {
     {"render", virs::cli::CmdRender,
      "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system]  — текст вида "
      "прибора из DIR/base.dat"},
+    {"read", virs::cli::CmdRead,
+     "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
+     "прочитать прибор по связи узла, сохранить образ в base.dat и вывести вид"},
     {"workbook-dump", virs::cli::CmdWorkbookDump,
      "workbook-dump ФАЙЛ  — все непустые ячейки книги .xls, по строке на ячейку"},
     {"exchange", virs::cli::CmdExchange,

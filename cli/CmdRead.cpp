@@ -1,0 +1,202 @@
+// read: reads one device of a station database over its node's link, as the
+// main window does with the connect and start buttons: the same connection
+// dialogue, StartJob and completion handler; the data image is stored into
+// base.dat as the window stores it when it closes, and the rendered view is
+// printed. The link is ended as the window's disconnect ends it (escape and
+// hang-up on modem links), also after a failed job.
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "acquisition/LinkSession.h"
+#include "cli/Commands.h"
+#include "model/StationBase.h"
+#include "views/DeviceView.h"
+
+namespace virs::cli {
+namespace {
+
+const char* const ReadUsage =
+    "Использование: virs-cli read --dir ПАПКА --node N --device K --view current|settings "
+    "[--port COMn|ПУТЬ]\n";
+
+bool ParseIndex(const std::string& text, int high, int& value) {
+    if (text.empty() || text.size() > 4)
+        return false;
+    int v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v > high)
+        return false;
+    value = v;
+    return true;
+}
+
+// Message boxes and progress of the connection go to stderr, one line each;
+// the carriage returns inside a message become " / ".
+std::string OneLine(std::string text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\r')
+            out += " / ";
+        else
+            out += c;
+    }
+    return out;
+}
+
+class TCliConnectionUi final : public TConnectionUi {
+public:
+    void SetStatus(const std::string& text) override {
+        Status = text;
+        std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+    }
+    void ShowMessage(TMessageIcon, const std::string& text) override {
+        std::fprintf(stderr, "[%s] %s\n", ConnectionCaption, OneLine(text).c_str());
+    }
+    bool ButtonDown() override { return true; } // nobody releases it here
+    std::string Status;
+};
+
+class TCliJobUi final : public TJobUi {
+public:
+    void SetStatus(const std::string& text) override { Status = text; }
+    void SetDeviceImage(int, int, int) override {}
+    void SetStartButton(bool, int) override {}
+    void SetStartEnabled(bool) override {}
+    bool CyclicDown() const override { return false; }
+    void SetCyclicEnabled(bool) override {}
+    void SetLampTimer(bool) override {}
+    void SetCyclicTimer(bool, int) override {}
+    bool RunArchiveDialog(TArchiveRangeDialog&) override { return false; }
+    void Render() override {}
+    std::string Status;
+};
+
+int Fail(const std::string& status) {
+    std::fprintf(stderr, "%s\n", OneLine(status).c_str());
+    return 1;
+}
+
+} // namespace
+
+int CmdRead(const Args& args) {
+    std::string dir, view, port;
+    int node = -1, device = -1;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& option = args[i];
+        if (i + 1 >= args.size()) {
+            std::fprintf(stderr, "virs-cli: у параметра %s нет значения\n%s", option.c_str(),
+                         ReadUsage);
+            return 2;
+        }
+        const std::string& value = args[++i];
+        bool ok = true;
+        if (option == "--dir")
+            dir = value;
+        else if (option == "--node")
+            ok = ParseIndex(value, MaxNodes - 1, node);
+        else if (option == "--device")
+            ok = ParseIndex(value, MaxDevicesPerNode - 1, device);
+        else if (option == "--view" && (value == "current" || value == "settings"))
+            view = value;
+        else if (option == "--port" && !value.empty())
+            port = value;
+        else
+            ok = false;
+        if (!ok) {
+            std::fprintf(stderr, "virs-cli: неверный параметр %s %s\n%s", option.c_str(),
+                         value.c_str(), ReadUsage);
+            return 2;
+        }
+    }
+    if (dir.empty() || node < 0 || device < 0 || view.empty()) {
+        std::fprintf(stderr, "%s", ReadUsage);
+        return 2;
+    }
+
+    TProgramState state;
+    const std::filesystem::path folder(dir);
+    const TLoadReport load = LoadStationBase(state.Base, state.BaseFile, folder);
+    if (load.Outcome != TLoadOutcome::Loaded) {
+        std::fprintf(stderr, "virs-cli: %s/base.dat не прочитан%s%s\n", dir.c_str(),
+                     load.Message.empty() ? "" : ": ", load.Message.c_str());
+        return 2;
+    }
+    StationBase& base = state.Base;
+    if (node >= base.NodeCount() || device >= base.DeviceCount(node)) {
+        std::fprintf(stderr, "virs-cli: прибора %d узла %d в базе нет\n", device, node);
+        return 2;
+    }
+    const TDeviceType type = base.Devices[node][device].DeviceType;
+    if (type < DeviceVirsSh || type > DeviceVirsD2)
+        return Fail("virs-cli: прибор этого типа не опрашивается");
+    int tab = 0;
+    if (view == "settings") {
+        tab = type == DeviceVirsD2 ? 3 : 4;
+        if (!IsSettingsView(type, static_cast<u8>(tab)))
+            return Fail("virs-cli: у прибора ВИРС-Ш нет вида параметров");
+    }
+
+    // --port overrides the node's port for this run only.
+    TNode& record = base.Nodes[node];
+    const u16 storedPort = record.ComPort;
+    TCliConnectionUi connectionUi;
+    TCliJobUi jobUi;
+    TMainThreadQueue mainThread;
+    TLinkSession session(state, mainThread, jobUi, folder);
+    if (!port.empty()) {
+        int number = 0;
+        if (port.rfind("COM", 0) == 0 && ParseIndex(port.substr(3), 255, number) && number > 0) {
+            record.ComPort = static_cast<u16>(number);
+        } else {
+            const std::filesystem::path path(port);
+            session.PortOpener = [path](unsigned) { return OpenSerialPort(path); };
+        }
+    }
+
+    base.SelNode = static_cast<u8>(node);
+    base.SelDevice = static_cast<u8>(device);
+    const TConnectOutcome connected = session.Connect(node, connectionUi);
+    if (!connected.Connected)
+        return Fail(connected.Status);
+    if (!connected.ConnectedMessage.empty())
+        connectionUi.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
+    connectionUi.SetStatus(connected.Status);
+
+    StartStopClick(session.Job(), true, tab);
+    // A job that never ends would be a fault of the exchange; the wait is
+    // bounded all the same, and a stop asked for when it runs out.
+    const auto limit = std::chrono::minutes(10);
+    if (state.JobRunning && !mainThread.RunUntil([&] { return !state.JobRunning; }, limit)) {
+        state.Exchange.AbortRequested = true;
+        mainThread.RunUntil([&] { return !state.JobRunning; }, std::chrono::minutes(1));
+    }
+    const bool succeeded = !state.JobRunning && state.Exchange.ResultCode == ResultSuccess &&
+                           jobUi.Status == ExchangeResultMessage(ResultSuccess);
+    const std::string jobStatus = jobUi.Status;
+
+    const TDisconnectOutcome closed =
+        session.Disconnect(connectionUi, [&] { mainThread.RunPending(); });
+    connectionUi.SetStatus(closed.Status);
+
+    record.ComPort = storedPort;
+    const TSaveReport saved = SaveStationBase(base, state.BaseFile, folder);
+    if (!saved.Ok)
+        std::fprintf(stderr, "virs-cli: %s\n", saved.Message.c_str());
+    if (!succeeded)
+        return Fail(jobStatus);
+
+    const TDeviceViewText text =
+        RenderDeviceView(tab, base.Devices[node][device], state.WorkArea, RussianViewLocale());
+    for (const std::string& line : text.Lines)
+        std::printf("%s\n", line.c_str());
+    return std::fflush(stdout) == 0 && saved.Ok ? 0 : 1;
+}
+
+} // namespace virs::cli

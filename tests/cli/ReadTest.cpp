@@ -1,0 +1,286 @@
+// virs-cli read against the simulator: every link type, the dial and GSM
+// outcomes, the modem search, a time-out that must leave the stored image alone.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/cli/SimHarness.h"
+
+namespace virs::test {
+namespace {
+
+constexpr const char* Now = "2024-03-15T10:00:00";
+
+class ReadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ports = Folder.Path / "ports";
+        Base = Folder.Path / "base";
+        std::filesystem::create_directories(Ports);
+        std::filesystem::create_directories(Base);
+        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
+    }
+
+    std::filesystem::path Scenario(const std::string& json) {
+        const std::filesystem::path file = Folder.Path / "scenario.json";
+        WriteText(file, json);
+        return file;
+    }
+
+    TRunResult Read(int node, int device, const char* view) {
+        return RunCli({"read", "--dir", Base.string(), "--node", std::to_string(node), "--device",
+                       std::to_string(device), "--view", view},
+                      Folder.Path);
+    }
+
+    TTempFolder Folder;
+    std::filesystem::path Ports, Base;
+};
+
+// A direct line to one meter of each type (addresses 1..4), the default
+// scenario of the simulator.
+std::string DirectScenario() {
+    return R"({"seed": 7, "now": ")" + std::string(Now) + R"(",
+      "sites": [{"name": "A", "devices": [
+        {"type": "ВИРС-Ш", "address": 1, "serial": 1111},
+        {"type": "ВИРС-Д", "address": 2, "serial": 2222},
+        {"type": "ВИРС-ДК", "address": 3, "serial": 3333},
+        {"type": "ВИРС-Д2", "address": 4, "serial": 4444}]}],
+      "lines": [{"com": 7, "kind": "direct", "site": "A"}]})";
+}
+
+TTestNode DirectNode() {
+    TTestNode n;
+    n.ComPort = 7;
+    n.Devices = {{DeviceVirsSh, 1}, {DeviceVirsD, 2}, {DeviceVirsDK, 3}, {DeviceVirsD2, 4}};
+    return n;
+}
+
+struct TDirectCase {
+    int Device;
+    const char* View;
+    const char* Expected; // a part of the rendered text that comes from the meter
+};
+
+class DirectReadTest : public ReadTest, public ::testing::WithParamInterface<TDirectCase> {};
+
+TEST_P(DirectReadTest, ReadsStoresAndRenders) {
+    const TDirectCase& c = GetParam();
+    SaveStation(MakeStation({DirectNode()}), Base);
+    TSimProcess sim(Scenario(DirectScenario()));
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+
+    const TRunResult r = Read(0, c.Device, c.View);
+    ASSERT_EQ(r.Exit, 0) << r.Err;
+    EXPECT_NE(r.Out.find(c.Expected), std::string::npos) << r.Out;
+    EXPECT_NE(r.Err.find("Соединение с узлом установлено"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("Узел закрыт"), std::string::npos) << r.Err;
+    // The job's frames are in the protocol log beside base.dat.
+    const std::string log = ReadText(Base / "ModBus_protocol.txt");
+    EXPECT_NE(log.find("OUT: "), std::string::npos);
+
+    const StationBase after = LoadStation(Base);
+    const TDevice& stored = after.Devices[0][c.Device];
+    if (std::strcmp(c.View, "current") == 0) {
+        EXPECT_GT(stored.DataReadAt, 0.0);
+        // The stored image renders to the very text the read printed.
+        const TRunResult rendered = RunCli({"render", "--dir", Base.string(), "--node", "0",
+                                            "--device", std::to_string(c.Device), "--view", "0"},
+                                           Folder.Path);
+        EXPECT_EQ(rendered.Out, r.Out);
+    } else {
+        EXPECT_EQ(stored.DataReadAt, 0.0); // a settings job stamps nothing
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryType, DirectReadTest,
+    ::testing::Values(TDirectCase{0, "current", "серийный номер прибора: 1111"},
+                      TDirectCase{1, "current", "накопленный объем V2, реверс, м3 = "},
+                      TDirectCase{2, "current", "объёмный расход F4, м3/час = "},
+                      TDirectCase{3, "current", "Серийный номер прибора: 4444"},
+                      TDirectCase{1, "settings", "ОБЩИЕ ПАРАМЕТРЫ"},
+                      TDirectCase{3, "settings", "ПАРАМЕТРЫ ДАТЧИКОВ ДАВЛЕНИЯ"}));
+
+TEST_F(ReadTest, TimeoutLeavesTheStoredImageUntouched) {
+    SaveStation(MakeStation({DirectNode()}), Base);
+    {
+        TSimProcess sim(Scenario(DirectScenario()));
+        ASSERT_TRUE(sim.Ready) << sim.Banner;
+        ASSERT_EQ(Read(0, 1, "current").Exit, 0);
+    }
+    const StationBase before = LoadStation(Base);
+    TSimProcess sim(Scenario(DirectScenario()), {"--fault", "device=2,kind=silence"});
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    const TRunResult r = Read(0, 1, "current");
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Err.find("Превышен тайм-аут ожидания ответа"), std::string::npos) << r.Err;
+    EXPECT_TRUE(r.Out.empty());
+    const StationBase after = LoadStation(Base);
+    const TDevice& b = before.Devices[0][1];
+    const TDevice& a = after.Devices[0][1];
+    EXPECT_EQ(a.DataReadAt, b.DataReadAt);
+    EXPECT_EQ(std::memcmp(a.DataImage, b.DataImage, DataImageSize), 0);
+}
+
+TEST_F(ReadTest, PortThatCannotBeOpened) {
+    TTestNode node = DirectNode();
+    node.ComPort = 0;
+    SaveStation(MakeStation({node}), Base);
+    const TRunResult r = Read(0, 1, "current");
+    EXPECT_EQ(r.Exit, 1);
+    EXPECT_NE(r.Err.find("Не выбран порт для подключения"), std::string::npos) << r.Err;
+    node.ComPort = 9; // nothing behind COM9
+    SaveStation(MakeStation({node}), Base);
+    const TRunResult r9 = Read(0, 1, "current");
+    EXPECT_EQ(r9.Exit, 1);
+    EXPECT_NE(r9.Err.find("Не удалось открыть порт COM9"), std::string::npos) << r9.Err;
+}
+
+// A modem line on COM7 whose phone book holds one number per outcome.
+std::string ModemScenario(const std::string& modem) {
+    return R"({"seed": 3, "now": ")" + std::string(Now) + R"(",
+      "sites": [{"name": "A", "devices": [{"type": "ВИРС-Д", "address": 2, "serial": 2222}]}],
+      "lines": [{"com": 7, "kind": "modem", "modem": )" +
+           modem + R"(}]})";
+}
+
+std::string PhoneBook() {
+    return R"("phone_book": [
+        {"number": "100", "outcome": "connect", "site": "A", "delay_ms": 300},
+        {"number": "200", "outcome": "busy", "delay_ms": 300},
+        {"number": "300", "outcome": "no_carrier", "delay_ms": 300},
+        {"number": "400", "outcome": "voice", "delay_ms": 300},
+        {"number": "500", "outcome": "single_byte", "site": "A", "delay_ms": 300}])";
+}
+
+struct TModemCase {
+    const char* Name;
+    const char* ModemJson; // the "modem" object without the phone book
+    TLinkType LinkType;
+    const char* Phone;
+    int Exit;
+    std::vector<const char*> ErrParts; // in this order in the output
+};
+
+class ModemReadTest : public ReadTest, public ::testing::WithParamInterface<TModemCase> {};
+
+TEST_P(ModemReadTest, DialogueAndOutcome) {
+    const TModemCase& c = GetParam();
+    TTestNode node;
+    node.LinkType = c.LinkType;
+    node.ComPort = 7;
+    node.Phone = c.Phone;
+    node.ReplyTimeoutMs = 2000;
+    node.Devices = {{DeviceVirsD, 2}};
+    SaveStation(MakeStation({node}), Base);
+    TSimProcess sim(
+        Scenario(ModemScenario(std::string("{") + c.ModemJson + ", " + PhoneBook() + "}")));
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+
+    const TRunResult r = Read(0, 0, "current");
+    EXPECT_EQ(r.Exit, c.Exit) << r.Err;
+    std::size_t at = 0;
+    for (const char* part : c.ErrParts) {
+        const std::size_t found = r.Err.find(part, at);
+        EXPECT_NE(found, std::string::npos)
+            << "'" << part << "' missing after offset " << at << " in:\n"
+            << r.Err;
+        if (found != std::string::npos)
+            at = found;
+    }
+    if (c.Exit == 0) {
+        EXPECT_NE(r.Out.find("ВИРС-Д"), std::string::npos) << r.Out;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, ModemReadTest,
+    ::testing::Values(
+        TModemCase{"DialUpConnect",
+                   R"("type": "dialup", "baud": 9600)",
+                   LinkDialUp,
+                   "100",
+                   0,
+                   {"Поиск модема...", "Инициализация модема...", "Набор номера...Вызов...",
+                    "[Соединение с узлом] Соединение с узлом установлено / COM7",
+                    "Закрытие соединения...", "[Соединение с узлом] Соединение прервано",
+                    "Узел закрыт"}},
+        TModemCase{"DialUpBusy",
+                   R"("type": "dialup", "baud": 9600)",
+                   LinkDialUp,
+                   "200",
+                   1,
+                   {"Набор номера...Вызов...", "[Соединение с узлом] Абонент занят. / COM7",
+                    "Ошибка соединения с узлом"}},
+        TModemCase{"DialUpNoCarrier",
+                   R"("type": "dialup", "baud": 9600)",
+                   LinkDialUp,
+                   "300",
+                   1,
+                   {"[Соединение с узлом] Нет соединения. / COM7", "Ошибка соединения с узлом"}},
+        TModemCase{"DialUpVoice",
+                   R"("type": "dialup", "baud": 9600)",
+                   LinkDialUp,
+                   "400",
+                   1,
+                   {"[Соединение с узлом] Соединение в голосовом режиме!",
+                    "[Соединение с узлом] Соединение прервано / COM7",
+                    "Ошибка соединения с узлом"}},
+        TModemCase{"DialUpSingleByteIsNotAConnection",
+                   R"("type": "dialup", "baud": 9600)",
+                   LinkDialUp,
+                   "500",
+                   1,
+                   {"[Соединение с узлом] COM7 / ", "Ошибка соединения с узлом"}},
+        // Echo off: with echo on, the 10 ms interval of the try at 2400 bit/s
+        // may part the echo from the modem's "OK" (the time-outs are the link's).
+        TModemCase{"FoundOnlyBySearch",
+                   R"("type": "dialup", "baud": 2400, "echo": false)",
+                   LinkDialUp,
+                   "100",
+                   0,
+                   {"Поиск модема...0%", "Поиск модема...98%", "Инициализация модема...",
+                    "Соединение с узлом установлено / COM7"}},
+        TModemCase{"GsmConnect",
+                   R"("type": "gsm", "baud": 9600)",
+                   LinkGsm,
+                   "100",
+                   0,
+                   {"Инициализация модема...",
+                    "[Соединение с узлом] Соединение с узлом установлено / модем: SIMCOM_Ltd "
+                    "SIMCOM_SIM900 / оператор: \"MTS RUS\"",
+                    "Узел закрыт"}},
+        TModemCase{"GsmSingleByteConnects",
+                   R"("type": "gsm", "baud": 9600)",
+                   LinkGsm,
+                   "500",
+                   0,
+                   {"Соединение с узлом установлено / модем: "}},
+        TModemCase{"GsmNoSim",
+                   R"("type": "gsm", "baud": 9600, "pin": "NO SIM")",
+                   LinkGsm,
+                   "100",
+                   1,
+                   {"[Соединение с узлом] SIM-карта отсутствует. / модем: SIMCOM_Ltd SIMCOM_SIM900",
+                    "Ошибка соединения с узлом"}},
+        TModemCase{"GsmRoaming",
+                   R"("type": "gsm", "baud": 9600, "registration": 5)",
+                   LinkGsm,
+                   "100",
+                   0,
+                   {"оператор: \"MTS RUS\", роуминг", "Узел закрыт"}},
+        TModemCase{"GsmNotRegistered",
+                   R"("type": "gsm", "baud": 9600, "registration": 3)",
+                   LinkGsm,
+                   "100",
+                   1,
+                   {"Регистрация отклонена. / Попробуйте повторить позже. / модем: SIMCOM_Ltd",
+                    "Ошибка соединения с узлом"}}),
+    [](const ::testing::TestParamInfo<TModemCase>& param) {
+        return std::string(param.param.Name);
+    });
+
+} // namespace
+} // namespace virs::test
