@@ -8,19 +8,27 @@
 namespace virs::sim {
 
 namespace {
-constexpr double Omega = 2 * std::numbers::pi / 24.0; // one swing a day, t in hours
+// Angular speeds of the three swings, t in hours.
+constexpr double Daily = 2 * std::numbers::pi / 24.0;
+constexpr double Weekly = 2 * std::numbers::pi / (24.0 * 7);
+constexpr double Yearly = 2 * std::numbers::pi / (24.0 * 365.25);
 double Hours(SimSeconds t) {
     return static_cast<double>(t) / 3600.0;
 }
 // Integral of the smooth flow from 2000-01-01 to t, m3.
 double Integral(const TFlowChannel& ch, SimSeconds t) {
     const double h = Hours(t);
-    return ch.BaseFlow * (h - ch.Swing / Omega * std::cos(Omega * h + ch.Phase));
+    return ch.BaseFlow * (h - ch.Swing / Daily * std::cos(Daily * h + ch.Phase) -
+                          ch.Weekly / Weekly * std::cos(Weekly * h + ch.WeeklyPhase) -
+                          ch.Seasonal / Yearly * std::cos(Yearly * h + ch.SeasonalPhase));
 }
 } // namespace
 
 double SmoothFlow(const TFlowChannel& ch, SimSeconds t) {
-    return ch.BaseFlow * (1 + ch.Swing * std::sin(Omega * Hours(t) + ch.Phase));
+    const double h = Hours(t);
+    return ch.BaseFlow * (1 + ch.Swing * std::sin(Daily * h + ch.Phase) +
+                          ch.Weekly * std::sin(Weekly * h + ch.WeeklyPhase) +
+                          ch.Seasonal * std::sin(Yearly * h + ch.SeasonalPhase));
 }
 
 double MeasuredFlow(const TFlowChannel& ch, SimSeconds t) {

@@ -29,6 +29,10 @@ TSimMeter::TSimMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
             ch.BaseFlow = 5 + static_cast<int>(HashOf(Seed_, 3, k) % 4500) / 100.0; // 5..50 m3/h
         ch.Swing = 0.2 + UnitOf(HashOf(Seed_, 4, k)) * 0.2;
         ch.Phase = UnitOf(HashOf(Seed_, 5, k)) * 2 * std::numbers::pi;
+        ch.Weekly = 0.05 + UnitOf(HashOf(Seed_, 8, k)) * 0.1;
+        ch.WeeklyPhase = UnitOf(HashOf(Seed_, 9, k)) * 2 * std::numbers::pi;
+        ch.Seasonal = 0.05 + UnitOf(HashOf(Seed_, 10, k)) * 0.1;
+        ch.SeasonalPhase = UnitOf(HashOf(Seed_, 11, k)) * 2 * std::numbers::pi;
         ch.Noise = 0.01;
         ch.ReverseShare = 0.002 + UnitOf(HashOf(Seed_, 6, k)) * 0.004;
         ch.NoiseSeed = HashOf(Seed_, 7, k);
