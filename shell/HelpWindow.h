@@ -1,0 +1,18 @@
+#pragma once
+// The program's own user manual, shown when no compiled help viewer is at hand.
+
+#include <QDialog>
+
+class QTextBrowser;
+
+namespace virs {
+
+class THelpWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit THelpWindow(QWidget* parent = nullptr);
+    void ShowHome();
+    QTextBrowser* Browser;
+};
+
+} // namespace virs

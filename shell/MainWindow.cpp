@@ -1,0 +1,618 @@
+#include "shell/MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLocale>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "shell/ConnectionDialog.h"
+#include "shell/DeleteDialog.h"
+#include "shell/HelpWindow.h"
+#include "shell/ParamEditor.h"
+#include "shell/ShellImages.h"
+#include "shell/ShellTexts.h"
+#include "shell/ViewTabs.h"
+
+namespace virs {
+
+TViewLocale ViewLocaleFromSystem() {
+    const QLocale system = QLocale::system();
+    TViewLocale locale;
+    locale.DecimalSeparator = system.decimalPoint().toStdString();
+    locale.ShortDateFormat = system.dateFormat(QLocale::ShortFormat).toStdString();
+    locale.LongTimeFormat = system.timeFormat(QLocale::LongFormat).toStdString();
+    return locale;
+}
+
+int IndexAfterMove(int index, int from, int to) {
+    if (index == from)
+        return to;
+    if (from < to && index > from && index <= to)
+        return index - 1;
+    if (to < from && index >= to && index < from)
+        return index + 1;
+    return index;
+}
+
+TForm1::TForm1(std::filesystem::path folder, QWidget* parent)
+    : QMainWindow(parent), BaseFolder(std::move(folder)), ViewLocale(ViewLocaleFromSystem()) {
+    setObjectName("Form1");
+    BuildLayout();
+    ConnectHandlers();
+    ApplyMenuState();
+
+    // Start-up: the base, the tree, the node controls, the tab strip.
+    const TLoadReport report =
+        LoadStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
+    LoadMessage = report.Message;
+    BuildStationTree();
+    EmptyTreeState();
+    if (ProgramState.Base.NodeCount() > 0) {
+        ShowNodeControls(true);
+        ToolBar1->ToolButton6->setEnabled(true);
+        ToolBar1->ToolButton7->setEnabled(true);
+        ToolBar1->ToolButton18->setEnabled(true);
+    }
+    setWindowTitle(texts::MainTitle);
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildLayout() {
+    ToolBar1 = new TMainToolBar(this);
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+
+    TreeView1 = new TStationTree(this);
+    TreeView1->setObjectName("TreeView1");
+    TreeView1->setMinimumWidth(177);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setMinimumWidth(245);
+    auto* nodeBox = new QWidget(Panel1);
+    auto* nodeLayout = new QVBoxLayout(nodeBox);
+    nodeLayout->setContentsMargins(0, 0, 0, 0);
+    nodeLayout->setSpacing(2);
+    NodeCaption = new QLabel(texts::CaptionNode, nodeBox);
+    NodeCaption->setObjectName("NodeCaption");
+    ValueListEditor1 = new TPropertyList(nodeBox);
+    ValueListEditor1->setObjectName("ValueListEditor1");
+    nodeLayout->addWidget(NodeCaption);
+    nodeLayout->addWidget(ValueListEditor1, 1);
+    DeviceBox = new QWidget(Panel1);
+    auto* deviceLayout = new QVBoxLayout(DeviceBox);
+    deviceLayout->setContentsMargins(0, 0, 0, 0);
+    deviceLayout->setSpacing(2);
+    DeviceCaption = new QLabel(texts::CaptionDevice, DeviceBox);
+    DeviceCaption->setObjectName("DeviceCaption");
+    ValueListEditor2 = new TPropertyList(DeviceBox);
+    ValueListEditor2->setObjectName("ValueListEditor2");
+    deviceLayout->addWidget(DeviceCaption);
+    deviceLayout->addWidget(ValueListEditor2, 1);
+    for (QLabel* caption : {NodeCaption, DeviceCaption}) {
+        QFont bold = caption->font();
+        bold.setBold(true);
+        caption->setFont(bold);
+        caption->setAlignment(Qt::AlignCenter);
+        caption->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    }
+    PanelSplitter = new QSplitter(Qt::Vertical, Panel1);
+    PanelSplitter->setObjectName("PanelSplitter");
+    PanelSplitter->setChildrenCollapsible(false);
+    PanelSplitter->addWidget(nodeBox);
+    PanelSplitter->addWidget(DeviceBox);
+    auto* panelLayout = new QVBoxLayout(Panel1);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(PanelSplitter);
+
+    TextArea = new QWidget(this);
+    TextArea->setMinimumWidth(150);
+    auto* textLayout = new QVBoxLayout(TextArea);
+    textLayout->setContentsMargins(0, 0, 0, 0);
+    Memo1 = new QPlainTextEdit(TextArea);
+    Memo1->setObjectName("Memo1");
+    Memo1->setReadOnly(true);
+    Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    Memo1->setWordWrapMode(QTextOption::NoWrap);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    Memo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QFont fixed;
+    fixed.setFamilies({"Courier New", "Liberation Mono", "DejaVu Sans Mono"});
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    fixed.setPointSize(10);
+    Memo1->setFont(fixed);
+    textLayout->addWidget(Memo1);
+
+    MainSplitter = new QSplitter(Qt::Horizontal, this);
+    MainSplitter->setObjectName("MainSplitter");
+    MainSplitter->setChildrenCollapsible(false);
+    MainSplitter->setOpaqueResize(true);
+    MainSplitter->addWidget(TreeView1);
+    MainSplitter->addWidget(Panel1);
+    MainSplitter->addWidget(TextArea);
+    MainSplitter->setStretchFactor(0, 0);
+    MainSplitter->setStretchFactor(1, 0);
+    MainSplitter->setStretchFactor(2, 1);
+    setCentralWidget(MainSplitter);
+    Panel1->hide();
+
+    StatusBar1 = new TMainStatusBar(this);
+    setStatusBar(StatusBar1);
+    TabSet1 = new QTabBar(StatusBar1);
+    TabSet1->setObjectName("TabSet1");
+    TabSet1->setShape(QTabBar::RoundedSouth);
+    TabSet1->setDrawBase(false);
+    TabSet1->setExpanding(false);
+    TabSet1->setFocusPolicy(Qt::NoFocus);
+    TabSet1->addTab(texts::TabCurrent); // sizes the strip; emptied below
+    StatusBar1->setMinimumHeight(TabSet1->sizeHint().height() + 2);
+    while (TabSet1->count() > 0)
+        TabSet1->removeTab(0);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    Timer2 = new QTimer(this);
+    Timer2->setInterval(100);
+
+    setMinimumSize(640, 420);
+    resize(909, 387 + ToolBar1->sizeHint().height() + StatusBar1->minimumHeight());
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+    MainSplitter->setSizes({200, 245, 909 - 200});
+}
+
+void TForm1::ConnectHandlers() {
+    TMainToolBar* t = ToolBar1;
+    connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { TreeView1Change(item); });
+    connect(
+        TreeView1, &TStationTree::DropRequested, this,
+        [this](QTreeWidgetItem* dragged, QTreeWidgetItem* target) { MoveItem(dragged, target); });
+    connect(t->ToolButton5, &QToolButton::clicked, this, &TForm1::ToolButton5Click);
+    connect(t->ToolButton6, &QToolButton::clicked, this, &TForm1::ToolButton6Click);
+    connect(t->ToolButton20, &QToolButton::clicked, this, &TForm1::ToolButton20Click);
+    connect(t->ToolButton7, &QToolButton::clicked, this, &TForm1::ToolButton7Click);
+    connect(t->ToolButton18, &QToolButton::clicked, this, &TForm1::ToolButton18Click);
+    connect(t->ToolButton8, &QToolButton::clicked, this, &TForm1::ToolButton8Click);
+    connect(t->ToolButton9, &QToolButton::clicked, this, &TForm1::ToolButton9Click);
+    connect(t->ToolButton14, &QToolButton::clicked, this, &TForm1::ToolButton14Click);
+    connect(t->ToolButton16, &QToolButton::clicked, this, &TForm1::ToolButton16Click);
+    connect(t->ToolButton13, &QToolButton::clicked, this, &TForm1::ToolButton13Click);
+    connect(t->ToolButton3, &QToolButton::clicked, this, &TForm1::ToolButton3Click);
+    connect(t->ToolButton2, &QToolButton::clicked, this, &TForm1::ToolButton2Click);
+    connect(t->ToolButton12, &QToolButton::clicked, this, &TForm1::ToolButton12Click);
+    connect(t->N2, &QAction::triggered, this, [this] { RunUtility(Services.ModemSetup); });
+    connect(t->N3, &QAction::triggered, this, [this] { RunUtility(Services.AdapterAddresses); });
+    connect(t->N11, &QAction::triggered, this, [this] { RunUtility(Services.FirmwareUpdate); });
+    connect(t->N6, &QAction::triggered, this, &TForm1::FontItemClick);
+    connect(TabSet1, &QTabBar::currentChanged, this, &TForm1::TabSet1Change);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    connect(MainSplitter, &QSplitter::splitterMoved, this, [this] {
+        TabsMoved = true;
+        PlaceTabStrip();
+    });
+    connect(ValueListEditor1, &TPropertyList::StringsChanged, this,
+            &TForm1::ValueListEditor1StringsChange);
+    connect(ValueListEditor2, &TPropertyList::StringsChanged, this,
+            &TForm1::ValueListEditor2StringsChange);
+    connect(ValueListEditor1, &TPropertyList::EditButtonClicked, this,
+            &TForm1::ValueListEditor1EditButtonClick);
+    connect(ValueListEditor2, &TPropertyList::EditButtonClicked, this,
+            &TForm1::ValueListEditor2EditButtonClick);
+}
+
+// The state at start, and again whenever the tree becomes empty.
+void TForm1::EmptyTreeState() {
+    TMainToolBar* t = ToolBar1;
+    for (QToolButton* b :
+         {t->ToolButton6, t->ToolButton20, t->ToolButton7, t->ToolButton18, t->ToolButton8,
+          t->ToolButton9, t->ToolButton14, t->ToolButton16, t->ToolButton13})
+        b->setEnabled(false);
+    ShowNodeControls(false);
+    DeviceBox->hide();
+    TabSet1->setEnabled(false);
+    TabSet1->hide();
+}
+
+void TForm1::ShowNodeControls(bool on) {
+    NodeCaption->setVisible(on);
+    ValueListEditor1->setVisible(on);
+    PanelSplitter->setVisible(on);
+}
+
+void TForm1::BuildStationTree() {
+    const StationBase& base = ProgramState.Base;
+    TreeView1->setUpdatesEnabled(false);
+    const QSignalBlocker quiet(TreeView1);
+    TreeView1->clear();
+    for (int n = 0; n < base.NodeCount(); ++n) {
+        const TNode& node = base.Nodes[n];
+        auto* nodeItem = new QTreeWidgetItem(TreeView1);
+        nodeItem->setText(0, QString::fromStdString(node.NameSlot.Value.Get()));
+        TStationTree::SetImage(nodeItem, NodeImage(node.LinkType));
+        for (const TDevice& device : base.Devices[n]) {
+            auto* deviceItem = new QTreeWidgetItem(nodeItem);
+            deviceItem->setText(0, QString::fromStdString(device.NameSlot.Value.Get()));
+            TStationTree::SetImage(deviceItem, DeviceImage(device.DeviceType));
+        }
+    }
+    TreeView1->collapseAll();
+    TreeView1->setUpdatesEnabled(true);
+}
+
+// ---------------------------------------------------------------- selection
+
+void TForm1::TreeView1Change(QTreeWidgetItem* item) {
+    int node = 0, device = NoDevice;
+    if (!TStationTree::Locate(item, node, device))
+        return;
+    LastSelected = item;
+    StationBase& base = ProgramState.Base;
+    TMainToolBar* t = ToolBar1;
+    const bool linkOpen = ProgramState.LinkOpen;
+    base.SelNode = static_cast<u8>(node);
+    if (device == NoDevice) {
+        DeviceBox->hide();
+        base.SelDevice = NoDevice;
+        if (DetailMode())
+            FillNodePanel();
+        t->ToolButton5->setEnabled(!linkOpen);
+        t->ToolButton13->setEnabled(false);
+        t->ToolButton16->setEnabled(false);
+        t->ToolButton14->setEnabled(Controller && (!linkOpen || node == ProgramState.LinkNode));
+        t->ToolButton2->setEnabled(false);
+        t->ToolButton3->setEnabled(false);
+        t->ToolButton20->setEnabled(false);
+        TabSet1->setEnabled(false);
+        TabSet1->hide();
+        Memo1->hide();
+        SetTitle();
+        return;
+    }
+    base.SelDevice = static_cast<u8>(device);
+    Memo1->show();
+    DeviceBox->show();
+    if (DetailMode()) {
+        FillNodePanel();
+        FillDevicePanel();
+    }
+    const TDeviceType type = base.Devices[node][device].DeviceType;
+    t->ToolButton5->setEnabled(false);
+    t->ToolButton14->setEnabled(false);
+    t->ToolButton20->setEnabled(!linkOpen);
+    ShowDeviceControls(type);
+    if (type != DeviceOff)
+        RebuildTabs(type);
+    UpdatePollButtons();
+    SetTitle();
+}
+
+// Print, save, the text pane and the tab strip follow whether the device is read.
+void TForm1::ShowDeviceControls(TDeviceType type) {
+    const bool shown = type != DeviceOff;
+    ToolBar1->ToolButton2->setEnabled(shown);
+    ToolBar1->ToolButton3->setEnabled(shown);
+    Memo1->setVisible(shown);
+    Memo1->setEnabled(shown);
+    TabSet1->setVisible(shown);
+    TabSet1->setEnabled(shown);
+    if (shown)
+        PlaceTabStrip();
+}
+
+void TForm1::RebuildTabs(TDeviceType type) {
+    const int remembered = TabSet1->currentIndex();
+    const QStringList tabs = ViewTabsFor(type);
+    {
+        const QSignalBlocker quiet(TabSet1);
+        while (TabSet1->count() > 0)
+            TabSet1->removeTab(0);
+        for (const QString& tab : tabs)
+            TabSet1->addTab(tab);
+        TabSet1->setCurrentIndex(-1);
+    }
+    const int index = RestoredTabIndex(remembered, static_cast<int>(tabs.size()));
+    {
+        const QSignalBlocker quiet(TabSet1);
+        TabSet1->setCurrentIndex(index);
+    }
+    PlaceTabStrip();
+    TabSet1Change(index);
+}
+
+void TForm1::TabSet1Change(int index) {
+    if (ProgramState.Base.SelDevice == NoDevice)
+        return;
+    RenderDeviceView(index);
+}
+
+void TForm1::RenderDeviceView(int tabIndex) {
+    const TDevice* device = CurrentDevice();
+    if (!device)
+        return;
+    TViewLines lines;
+    if (device->DeviceType == DeviceToplin || device->DeviceType == DeviceKren) {
+        // Kept from older bases and never read: say so instead of an empty pane.
+        lines = DeviceIdentificationLines(*device);
+        lines.push_back("");
+        lines.push_back(texts::LegacyTypeNote);
+    } else {
+        TDeviceViewText view = virs::RenderDeviceView(tabIndex, *device, ProgramState.WorkArea,
+                                                      ViewLocale, ArchiveView);
+        if (!view.Replaced)
+            return;
+        lines = std::move(view.Lines);
+        if (view.ClearStatusText)
+            SetStatusText(QString());
+    }
+    QString text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            text += '\n';
+        text += QString::fromStdString(lines[i]);
+    }
+    Memo1->setPlainText(text);
+}
+
+TDevice* TForm1::CurrentDevice() {
+    StationBase& base = ProgramState.Base;
+    if (base.SelDevice == NoDevice || base.SelNode >= base.NodeCount() ||
+        base.SelDevice >= base.DeviceCount(base.SelNode))
+        return nullptr;
+    return &base.Devices[base.SelNode][base.SelDevice];
+}
+
+void TForm1::UpdatePollButtons() {
+    TMainToolBar* t = ToolBar1;
+    const StationBase& base = ProgramState.Base;
+    const TDevice* device = base.SelDevice != NoDevice && base.SelNode < base.NodeCount() &&
+                                    base.SelDevice < base.DeviceCount(base.SelNode)
+                                ? &base.Devices[base.SelNode][base.SelDevice]
+                                : nullptr;
+    if (!ProgramState.LinkOpen || !Controller || !device) {
+        t->ToolButton13->setEnabled(false);
+        t->ToolButton16->setEnabled(false);
+        return;
+    }
+    const bool ownJob =
+        base.SelNode == Controller->JobNode() && base.SelDevice == Controller->JobDevice();
+    bool enabled;
+    if (t->ToolButton13->isChecked())
+        enabled = ownJob && device->DeviceType != DeviceOff;
+    else
+        enabled = base.SelNode == ProgramState.LinkNode && device->DeviceType != DeviceOff &&
+                  Controller->WorkerParked();
+    t->ToolButton13->setEnabled(enabled);
+    // The stop button of a running job stays reachable on the job's own device.
+    t->ToolButton16->setEnabled((enabled && !t->ToolButton13->isChecked()) ||
+                                (t->ToolButton16->isChecked() && ownJob));
+}
+
+void TForm1::SetTitle() {
+    const StationBase& base = ProgramState.Base;
+    if (base.SelNode >= base.NodeCount()) {
+        setWindowTitle(texts::MainTitle);
+        return;
+    }
+    QString title = QString(texts::MainTitle) + texts::TitleSeparator +
+                    QString::fromStdString(base.Nodes[base.SelNode].NameSlot.Value.Get());
+    if (base.SelDevice != NoDevice && base.SelDevice < base.DeviceCount(base.SelNode))
+        title += " [" +
+                 QString::fromStdString(
+                     base.Devices[base.SelNode][base.SelDevice].NameSlot.Value.Get()) +
+                 "]";
+    setWindowTitle(title);
+}
+
+// The tab strip sits in the status bar at its top edge, its left edge under the
+// text pane's (10 pixels further left once the layout has moved).
+void TForm1::PlaceTabStrip() {
+    const QPoint paneLeft = TextArea->mapTo(this, QPoint(0, 0));
+    const int x = std::max(0, StatusBar1->mapFrom(this, paneLeft).x() - (TabsMoved ? 10 : 0));
+    const QSize hint = TabSet1->sizeHint();
+    TabSet1->setGeometry(x, 0, std::min(hint.width(), std::max(0, StatusBar1->width() - x)),
+                         std::min(hint.height(), StatusBar1->height()));
+    TabSet1->raise();
+}
+
+// ---------------------------------------------------------------- seams
+
+void TForm1::SetLinkController(TLinkController* controller) {
+    Controller = controller;
+    TreeView1Change(TreeView1->currentItem());
+}
+
+void TForm1::SetServices(TShellServices services) {
+    Services = std::move(services);
+    ApplyMenuState();
+}
+
+void TForm1::SetActivityCounters(std::atomic<std::int32_t>* transmit,
+                                 std::atomic<std::int32_t>* receive) {
+    TxActivity = transmit ? transmit : &OwnTransmit;
+    RxActivity = receive ? receive : &OwnReceive;
+}
+
+void TForm1::ShowMessage(QMessageBox::Icon icon, const QString& message) {
+    // The model's texts break their lines with a carriage return.
+    QString text = message;
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    if (MessageSink) {
+        MessageSink(icon, text);
+        return;
+    }
+    QMessageBox box(icon, texts::ModelRefusalCaption, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TForm1::SetStatusText(const QString& text) {
+    StatusBar1->SetStatusText(text);
+}
+
+void TForm1::StartLinkClock() {
+    LinkClock.Reset();
+    StatusBar1->ClockPanel->setText(QString::fromStdString(LinkClock.Text()));
+    Timer1->start();
+}
+
+void TForm1::StopLinkClock() {
+    Timer1->stop();
+    StatusBar1->ClockPanel->clear();
+}
+
+void TForm1::Timer1Timer() {
+    LinkClock.Tick();
+    StatusBar1->ClockPanel->setText(QString::fromStdString(LinkClock.Text()));
+}
+
+void TForm1::SetLampTimer(bool on) {
+    if (on) {
+        Timer2->start();
+        return;
+    }
+    Timer2->stop();
+    StatusBar1->Lamps->SetLit(false, false);
+}
+
+// Each lamp stays lit while its counter lasts; a frame of n bytes keeps it lit
+// for about n × 10 ms.
+void TForm1::Timer2Timer() {
+    auto lamp = [](std::atomic<std::int32_t>& counter) {
+        if (counter.load() <= 0)
+            return false;
+        counter.fetch_sub(10);
+        return true;
+    };
+    const bool transmit = lamp(*TxActivity);
+    const bool receive = lamp(*RxActivity);
+    StatusBar1->Lamps->SetLit(transmit, receive);
+}
+
+void TForm1::SetNodeImage(int node, int image) {
+    TStationTree::SetImage(TreeView1->Item(node), image);
+}
+
+void TForm1::SetDeviceImage(int node, int device, int image) {
+    TStationTree::SetImage(TreeView1->Item(node, device), image);
+}
+
+void TForm1::ApplyLinkState() {
+    const bool free = !ProgramState.LinkOpen;
+    TMainToolBar* t = ToolBar1;
+    t->ToolButton5->setEnabled(free);
+    t->ToolButton6->setEnabled(free);
+    t->ToolButton7->setEnabled(free);
+    ApplyMenuState();
+}
+
+void TForm1::ApplyMenuState() {
+    const bool free = !ProgramState.LinkOpen;
+    TMainToolBar* t = ToolBar1;
+    // The utilities that take the serial line wait while a node is connected;
+    // a utility this build does not have stays greyed.
+    t->N2->setEnabled(free && bool(Services.ModemSetup));
+    t->N3->setEnabled(free && bool(Services.AdapterAddresses));
+    t->N11->setEnabled(bool(Services.FirmwareUpdate));
+    TreeView1->SetAutoDrag(free);
+}
+
+void TForm1::RefreshPanels() {
+    if (!DetailMode())
+        return;
+    FillNodePanel();
+    if (ProgramState.Base.SelDevice != NoDevice)
+        FillDevicePanel();
+}
+
+bool TForm1::DetailMode() const {
+    return ToolBar1->ToolButton18->isChecked();
+}
+
+bool TForm1::JobActive() const {
+    return Controller && (Controller->JobRunning() || ToolBar1->ToolButton13->isChecked());
+}
+
+// ---------------------------------------------------------------- link buttons
+
+void TForm1::ToolButton14Click(bool down) {
+    if (Controller)
+        Controller->ConnectClick(down);
+    else
+        ToolBar1->ToolButton14->setChecked(false);
+    ApplyLinkState();
+}
+
+void TForm1::ToolButton16Click(bool down) {
+    if (Controller)
+        Controller->StartStopClick(down);
+    else
+        ToolBar1->ToolButton16->setChecked(false);
+}
+
+void TForm1::ToolButton13Click(bool down) {
+    if (Controller)
+        Controller->CyclicClick(down);
+    else
+        ToolBar1->ToolButton13->setChecked(false);
+}
+
+// ---------------------------------------------------------------- window events
+
+bool TForm1::CloseQuery() {
+    const TSaveReport saved = SaveStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
+    if (!saved.Message.empty())
+        ShowMessage(saved.Ok ? QMessageBox::Warning : QMessageBox::Critical,
+                    QString::fromStdString(saved.Message));
+    if (ProgramState.LinkOpen) {
+        ToolBar1->ToolButton14->setChecked(false);
+        ToolButton14Click(false);
+        if (ProgramState.LinkOpen)
+            return false;
+    }
+    return true;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    if (CloseQuery()) {
+        if (Help)
+            Help->close();
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (StartShown)
+        TabsMoved = true;
+    PlaceTabStrip();
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    PlaceTabStrip();
+    if (StartShown)
+        return;
+    StartShown = true;
+    ApplyMenuState();
+    if (!LoadMessage.empty()) {
+        const QString text = QString::fromStdString(LoadMessage);
+        LoadMessage.clear();
+        QTimer::singleShot(0, this, [this, text] { ShowMessage(QMessageBox::Warning, text); });
+    }
+}
+
+void TForm1::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        TreeView1->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+} // namespace virs

@@ -1,0 +1,335 @@
+// TForm1: the commands of the tool bar and its menu, and drag and drop.
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "shell/DeleteDialog.h"
+#include "shell/HelpWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/ShellImages.h"
+#include "shell/ShellTexts.h"
+
+namespace virs {
+
+namespace {
+
+QString ModelText(TModelStatus status) {
+    return QString::fromUtf8(ModelStatusText(status));
+}
+
+} // namespace
+
+TForm6* TForm1::Form6() {
+    if (!DeleteDialog)
+        DeleteDialog = new TForm6(this);
+    return DeleteDialog;
+}
+
+THelpWindow* TForm1::HelpWindow() {
+    if (!Help)
+        Help = new THelpWindow(this);
+    return Help;
+}
+
+void TForm1::ToolButton5Click() {
+    StationBase& base = ProgramState.Base;
+    QTreeWidgetItem* current = TreeView1->currentItem();
+    int p = 0;
+    if (TreeView1->topLevelItemCount() > 0) {
+        if (!TStationTree::IsNode(current))
+            return;
+        p = TreeView1->indexOfTopLevelItem(current) + 1;
+    }
+    const TModelStatus status = base.InsertNode(p);
+    if (status != TModelStatus::Ok) {
+        ShowMessage(QMessageBox::Warning, ModelText(status));
+        return;
+    }
+    if (ProgramState.LinkOpen && p <= ProgramState.LinkNode)
+        ++ProgramState.LinkNode;
+    if (TreeView1->topLevelItemCount() == 0) {
+        ShowNodeControls(true);
+        ToolBar1->ToolButton6->setEnabled(true);
+        ToolBar1->ToolButton7->setEnabled(true);
+        ToolBar1->ToolButton18->setEnabled(true);
+    }
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, QString::fromStdString(base.Nodes[p].NameSlot.Value.Get()));
+    TStationTree::SetImage(item, NodeImage(base.Nodes[p].LinkType));
+    TreeView1->insertTopLevelItem(p, item);
+    TreeView1->setCurrentItem(item);
+}
+
+void TForm1::ToolButton6Click() {
+    StationBase& base = ProgramState.Base;
+    QTreeWidgetItem* current = TreeView1->currentItem();
+    int node = 0, device = NoDevice;
+    if (!TStationTree::Locate(current, node, device))
+        return;
+    base.SelNode = static_cast<u8>(node);
+    const int q = device == NoDevice ? base.DeviceCount(node) : device + 1;
+    const TModelStatus status = base.InsertDevice(q);
+    if (status != TModelStatus::Ok) {
+        ShowMessage(QMessageBox::Warning, ModelText(status));
+        return;
+    }
+    QTreeWidgetItem* nodeItem = TreeView1->Item(node);
+    auto* item = new QTreeWidgetItem;
+    const TDevice& record = base.Devices[node][q];
+    item->setText(0, QString::fromStdString(record.NameSlot.Value.Get()));
+    TStationTree::SetImage(item, DeviceImage(record.DeviceType));
+    nodeItem->insertChild(q, item);
+    if (device == NoDevice)
+        nodeItem->setExpanded(true);
+    TreeView1->setCurrentItem(item);
+}
+
+void TForm1::ToolButton20Click() {
+    StationBase& base = ProgramState.Base;
+    int node = 0, device = NoDevice;
+    if (!TStationTree::Locate(TreeView1->currentItem(), node, device) || device == NoDevice)
+        return;
+    base.SelNode = static_cast<u8>(node);
+    base.SelDevice = static_cast<u8>(device);
+    const TModelStatus status = base.CloneDevice();
+    if (status != TModelStatus::Ok) {
+        ShowMessage(QMessageBox::Warning, ModelText(status));
+        return;
+    }
+    const TDevice& clone = base.Devices[node][device + 1];
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, QString::fromStdString(clone.NameSlot.Value.Get()));
+    TStationTree::SetImage(item, DeviceImage(clone.DeviceType));
+    TreeView1->Item(node)->insertChild(device + 1, item);
+    TreeView1->setCurrentItem(item);
+}
+
+void TForm1::ToolButton7Click() {
+    if (!ProgramState.DeleteNoAsk) {
+        TForm6* confirm = Form6();
+        const int answer = confirm->exec();
+        ProgramState.DeleteNoAsk = confirm->CheckBox1->isChecked();
+        if (answer != QDialog::Accepted)
+            return;
+    }
+    QTreeWidgetItem* item = TreeView1->currentItem();
+    int node = 0, device = NoDevice;
+    if (!TStationTree::Locate(item, node, device))
+        return;
+    StationBase& base = ProgramState.Base;
+    if (JobActive()) {
+        ShowMessage(QMessageBox::Warning, texts::RefuseWhilePolling);
+        return;
+    }
+    if (device == NoDevice && ProgramState.LinkOpen && node == ProgramState.LinkNode) {
+        ShowMessage(QMessageBox::Warning, texts::RefuseDeleteLinkNode);
+        return;
+    }
+    const TModelStatus status =
+        device == NoDevice ? base.DeleteNode(node) : base.DeleteDevice(node, device);
+    if (status != TModelStatus::Ok) {
+        ShowMessage(QMessageBox::Warning, ModelText(status));
+        return;
+    }
+    if (device == NoDevice && ProgramState.LinkOpen && node < ProgramState.LinkNode)
+        --ProgramState.LinkNode;
+    if (LastSelected == item)
+        LastSelected = nullptr;
+    {
+        // The tree picks the neighbour while the item is still in place, so the
+        // selection handler runs once it is gone and the indices are final.
+        const QSignalBlocker quiet(TreeView1);
+        delete item;
+    }
+    TreeView1Change(TreeView1->currentItem());
+    if (TreeView1->topLevelItemCount() == 0) {
+        base.SelNode = 0;
+        base.SelDevice = NoDevice;
+        EmptyTreeState();
+        if (ToolBar1->ToolButton18->isChecked()) {
+            ToolBar1->ToolButton18->setChecked(false);
+            ToolButton18Click(false);
+        }
+        Memo1->clear();
+        Memo1->show();
+        ToolBar1->ToolButton5->setEnabled(!ProgramState.LinkOpen);
+        SetTitle();
+    } else if (DetailMode()) {
+        RefreshPanels();
+    }
+}
+
+void TForm1::ToolButton18Click(bool down) {
+    TabsMoved = true;
+    if (down) {
+        Panel1->show();
+        QList<int> sizes = MainSplitter->sizes();
+        if (sizes.size() == 3 && sizes[1] < Panel1->minimumWidth()) {
+            const int take = Panel1->minimumWidth() - sizes[1];
+            sizes[1] += take;
+            sizes[2] = std::max(150, sizes[2] - take);
+            MainSplitter->setSizes(sizes);
+        }
+        PlaceTabStrip();
+        FillNodePanel();
+        if (ProgramState.Base.SelDevice != NoDevice)
+            FillDevicePanel();
+        return;
+    }
+    Panel1->hide();
+    ToolBar1->ToolButton8->setEnabled(false);
+    ToolBar1->ToolButton9->setEnabled(false);
+    PlaceTabStrip();
+}
+
+void TForm1::ToolButton8Click() {
+    StationBase& base = ProgramState.Base;
+    if (base.SelNode >= base.NodeCount())
+        return;
+    const TModelStatus status = base.AddParam();
+    if (status == TModelStatus::NoFreeParamSlot)
+        return; // nothing happens when every slot is used
+    if (status != TModelStatus::Ok) {
+        ShowMessage(QMessageBox::Warning, ModelText(status));
+        return;
+    }
+    if (base.SelDevice == NoDevice)
+        FillNodePanel();
+    else
+        FillDevicePanel();
+}
+
+void TForm1::ToolButton9Click() {
+    StationBase& base = ProgramState.Base;
+    if (base.SelNode >= base.NodeCount())
+        return;
+    const bool onDevice = base.SelDevice != NoDevice;
+    TPropertyList* panel = onDevice ? ValueListEditor2 : ValueListEditor1;
+    const int firstParamRow = onDevice ? 5 : 4;
+    const int row = panel->CurrentRow();
+    if (row < firstParamRow)
+        return;
+    int count = 0;
+    TParamSlot* params = base.ParamSlots(base.SelNode, base.SelDevice, &count);
+    int listed = firstParamRow;
+    for (int slot = 0; params && slot < count; ++slot) {
+        if (!params[slot].Used)
+            continue;
+        if (listed++ == row) {
+            base.RemoveParam(slot);
+            break;
+        }
+    }
+    if (onDevice)
+        FillDevicePanel();
+    else
+        FillNodePanel();
+}
+
+void TForm1::ToolButton3Click() {
+    if (Services.SaveView)
+        Services.SaveView();
+}
+
+void TForm1::ToolButton2Click() {
+    if (Services.PrintView)
+        Services.PrintView();
+}
+
+void TForm1::RunUtility(const std::function<void(QWidget*)>& utility) {
+    if (utility)
+        utility(this);
+}
+
+void TForm1::FontItemClick() {
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, Memo1->font(), this, texts::MenuFont,
+                                            QFontDialog::MonospacedFonts);
+    if (ok)
+        Memo1->setFont(font);
+}
+
+// HelpFile.chm of the program's folder when this system has a viewer for it,
+// otherwise the manual that comes with the program.
+void TForm1::ToolButton12Click() {
+    const QString chm = QString::fromStdString((BaseFolder / texts::HelpFileName).string());
+    if (QFileInfo::exists(chm)) {
+#ifdef Q_OS_WIN
+        if (QDesktopServices::openUrl(QUrl::fromLocalFile(chm)))
+            return;
+#else
+        for (const char* viewer : {"xchm", "kchmviewer"}) {
+            const QString program = QStandardPaths::findExecutable(viewer);
+            if (!program.isEmpty() && QProcess::startDetached(program, {chm}))
+                return;
+        }
+#endif
+    }
+    THelpWindow* help = HelpWindow();
+    help->ShowHome();
+}
+
+// ---------------------------------------------------------------- drag and drop
+
+bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {
+    if (!TStationTree::AcceptsDrop(dragged, target))
+        return false;
+    int fromNode = 0, from = NoDevice, toNode = 0, to = NoDevice;
+    if (!TStationTree::Locate(dragged, fromNode, from) || !TStationTree::Locate(target, toNode, to))
+        return false;
+    StationBase& base = ProgramState.Base;
+    const bool deviceMove = from != NoDevice;
+    if (JobActive()) {
+        ShowMessage(QMessageBox::Warning, texts::RefuseWhilePolling);
+        return false;
+    }
+    if (!deviceMove && ProgramState.LinkOpen && fromNode == ProgramState.LinkNode) {
+        ShowMessage(QMessageBox::Warning, texts::RefuseMoveLinkNode);
+        return false;
+    }
+
+    // The drop target's index is the moved item's new index in every case: a
+    // device over a device goes after it moving down, before it moving up or
+    // coming from another node; over a node it becomes the first device.
+    const int toIndex = deviceMove ? (to == NoDevice ? 0 : to) : toNode;
+    const TModelStatus status = deviceMove ? base.MoveDevice(fromNode, from, toNode, toIndex)
+                                           : base.MoveNode(fromNode, toIndex);
+    if (status != TModelStatus::Ok) {
+        ShowMessage(QMessageBox::Warning, ModelText(status));
+        return false;
+    }
+    if (!deviceMove && ProgramState.LinkOpen)
+        ProgramState.LinkNode =
+            static_cast<u8>(IndexAfterMove(ProgramState.LinkNode, fromNode, toIndex));
+
+    {
+        const QSignalBlocker quiet(TreeView1);
+        TreeView1->setUpdatesEnabled(false);
+        QTreeWidgetItem* moved = nullptr;
+        if (deviceMove) {
+            moved = TreeView1->Item(fromNode)->takeChild(from);
+            QTreeWidgetItem* newParent = TreeView1->Item(toNode);
+            newParent->insertChild(toIndex, moved);
+            newParent->setExpanded(true);
+        } else {
+            const bool expanded = dragged->isExpanded();
+            moved = TreeView1->takeTopLevelItem(fromNode);
+            TreeView1->insertTopLevelItem(toIndex, moved);
+            moved->setExpanded(expanded);
+        }
+        TreeView1->setCurrentItem(moved);
+        TreeView1->setUpdatesEnabled(true);
+        LastSelected = moved;
+    }
+    // The moved item is still the selected one; its node may have changed, so
+    // the title and the panels follow it.
+    SetTitle();
+    RefreshPanels();
+    return true;
+}
+
+} // namespace virs
