@@ -5,11 +5,14 @@
 
 #include "shell/MainWindow.h"
 #include "shell/TermSignal.h"
+#include "shell/WindowLink.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("virs-link");
     virs::TForm1 window(".");
+    virs::TWindowLink link(window);
+    window.SetLinkController(&link);
     virs::TTerminationWatch termination;
     QObject::connect(&termination, &virs::TTerminationWatch::TerminationRequested, &window,
                      [&window](int) {

@@ -1,0 +1,86 @@
+#pragma once
+// The link of the main window: connect, start/stop and cyclic polling behind
+// the window's buttons. The connection dialogue runs on a thread of its own
+// while the window's event loop keeps running (so the window repaints and the
+// connect button can be released to cancel); the completion handler runs on
+// the main thread through a blocking queued call, between events, so the stop
+// button stays live throughout a job.
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+#include <QObject>
+#include <QTimer>
+
+#include "acquisition/LinkSession.h"
+#include "shell/LinkController.h"
+#include "shell/MainWindow.h"
+#include "shell/TForm7.h"
+
+namespace virs {
+
+// The exchange thread's synchronous call into the window's thread.
+class TQtMainThreadCall final : public IMainThreadCall {
+public:
+    explicit TQtMainThreadCall(QObject* receiver) : Receiver(receiver) {}
+    void CallAndWait(std::function<void()> call) override;
+
+private:
+    QObject* Receiver;
+};
+
+class TWindowLink final : public QObject, public TLinkController, private TJobUi {
+    Q_OBJECT
+public:
+    explicit TWindowLink(TForm1& window);
+    ~TWindowLink() override;
+
+    void ConnectClick(bool down) override;
+    void StartStopClick(bool down) override;
+    void CyclicClick(bool down) override;
+    bool WorkerParked() const override;
+    int JobNode() const override;
+    int JobDevice() const override;
+    bool JobRunning() const override;
+
+    void Timer3Timer();
+    QTimer* Timer3; // cyclic polling
+    TForm7* Form7(); // created on first use and kept
+
+    TLinkSession& Session() { return *LinkSession; }
+    // A connect or disconnect dialogue is in progress.
+    bool Busy() const { return TaskRunning; }
+
+private:
+    // TJobUi
+    void SetStatus(const std::string& text) override;
+    void SetDeviceImage(int node, int device, int image) override;
+    void SetStartButton(bool down, int image) override;
+    void SetStartEnabled(bool enabled) override;
+    bool CyclicDown() const override;
+    void SetCyclicEnabled(bool enabled) override;
+    void SetLampTimer(bool on) override;
+    void SetCyclicTimer(bool on, int intervalMs) override;
+    bool RunArchiveDialog(TArchiveRangeDialog& dialog) override;
+    void Render() override;
+    void ProcessMessages() override;
+
+    void Connect();
+    void Disconnect();
+    // Runs `work` on another thread while the window's events are processed.
+    void RunOffMainThread(const std::function<void()>& work);
+    void SetConnectButton(bool down, int image);
+
+    class TBridge;
+    TForm1& Window;
+    TProgramState& State;
+    TQtMainThreadCall MainThread;
+    std::unique_ptr<TBridge> Bridge;
+    std::unique_ptr<TLinkSession> LinkSession;
+    TForm7* ArchiveDialog = nullptr;
+    std::atomic<bool> ButtonDown{false};
+    bool TaskRunning = false;
+};
+
+} // namespace virs
