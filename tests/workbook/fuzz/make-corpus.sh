@@ -3,7 +3,9 @@
 # the repository. Seeds: our sample workbooks (empty, small, with raised format
 # indexes, re-read and rewritten), the same small workbook converted by Gnumeric
 # (Excel 95 and Excel 97) and by LibreOffice (Excel 97), and the bare record
-# streams of all of them for the stream target.
+# streams of all of them for the stream target. Beside these seeds the corpus
+# keeps mutations (files named by their hash) found by long runs and reduced with
+# libFuzzer's -merge=1: the smallest ones that add coverage.
 #
 #   tests/workbook/fuzz/make-corpus.sh BUILD_DIR
 set -euo pipefail
