@@ -115,17 +115,18 @@ void TStationTree::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void TStationTree::dragMoveEvent(QDragMoveEvent* event) {
+    // The base class scrolls near the edges; whether the drop is taken is
+    // decided here, after it.
+    QTreeWidget::dragMoveEvent(event);
     QTreeWidgetItem* over = itemAt(event->position().toPoint());
     if (event->source() == this && AcceptsDrop(Dragged, over)) {
         SetTarget(over);
-        event->acceptProposedAction();
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
     } else {
         SetTarget(nullptr);
         event->ignore();
     }
-    QTreeWidget::dragMoveEvent(event); // keeps auto-scrolling near the edges
-    if (!Target)
-        event->ignore();
 }
 
 void TStationTree::dragLeaveEvent(QDragLeaveEvent* event) {
@@ -143,7 +144,7 @@ void TStationTree::dropEvent(QDropEvent* event) {
         event->ignore();
         return;
     }
-    event->setDropAction(Qt::CopyAction); // the tree must not delete the source
+    event->setDropAction(Qt::MoveAction); // startDrag() removes nothing itself
     event->accept();
     emit DropRequested(dragged, over);
 }
