@@ -4,6 +4,7 @@
 // window settings.
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "model/TextCodec.h"
@@ -18,6 +19,7 @@ using namespace biff;
 constexpr std::uint16_t FirstCustomFormat = 164; // ids below are built-in formats
 constexpr std::uint16_t MaxXfCount = 4050;       // what Excel 5 accepts
 constexpr std::uint16_t BorderColourBlack = 8;
+constexpr std::uint8_t ErrorNum = 0x24; // #NUM!
 
 std::string SheetPlace(const TSheet& sheet, std::size_t index) {
     return "лист " + std::to_string(index) + " \"" + sheet.Name + "\"";
@@ -219,6 +221,18 @@ void WriteSheet(TByteSink& out, const TSheet& sheet, bool first) {
 
     for (const auto& [key, cell] : sheet.Cells) {
         bool text = cell.Kind == TCellKind::Text;
+        if (!text && !std::isfinite(cell.Number)) {
+            // No spreadsheet holds NaN or an infinity as a number (a damaged
+            // device value): the cell becomes the error value #NUM!.
+            out.BeginRecord(RecBoolErr);
+            out.U16(static_cast<std::uint16_t>(KeyRow(key)));
+            out.U16(static_cast<std::uint16_t>(KeyColumn(key)));
+            out.U16(static_cast<std::uint16_t>(FirstCellXf + cell.Format));
+            out.U8(ErrorNum);
+            out.U8(1);
+            out.EndRecord();
+            continue;
+        }
         out.BeginRecord(text ? RecLabel : RecNumber);
         out.U16(static_cast<std::uint16_t>(KeyRow(key)));
         out.U16(static_cast<std::uint16_t>(KeyColumn(key)));

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -125,6 +126,26 @@ TEST(WorkbookCells, ShortestNumberTextReadsBack) {
         EXPECT_EQ(text.find(','), std::string::npos);
     }
     EXPECT_EQ(ShortestNumberText(12.5), "12.5");
+}
+
+TEST(WorkbookCells, NonFiniteNumbersBecomeErrorCells) {
+    TTempDir dir;
+    TWorkbook book;
+    book.SetFileName(dir.File("nan.xls"));
+    book.PutNumber(SheetDays, 1, 8, std::nan(""), 2);
+    book.PutNumber(SheetDays, 2, 8, -HUGE_VAL, 2);
+    book.PutNumber(SheetDays, 3, 8, 7.25, 2);
+    ASSERT_TRUE(book.Write().Ok);
+    std::string stream;
+    ASSERT_TRUE(ExtractWorkbookStream(Slurp(book.FileName()), stream).Ok);
+    // BOOLERR, 8 bytes: row 8, column 1, XF 16 + 2, #NUM!, error flag.
+    EXPECT_NE(stream.find(std::string("\x05\x02\x08\x00\x08\x00\x01\x00\x12\x00\x24\x01", 12)),
+              std::string::npos);
+    TWorkbook back;
+    ASSERT_TRUE(back.Read(book.FileName()).Ok);
+    EXPECT_EQ(back.FindCell(SheetDays, 1, 8), nullptr);
+    EXPECT_EQ(back.GetNumber(SheetDays, 2, 8), 0);
+    EXPECT_EQ(back.GetNumber(SheetDays, 3, 8), 7.25);
 }
 
 // --- failed writes -----------------------------------------------------------
