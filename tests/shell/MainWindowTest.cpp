@@ -131,6 +131,16 @@ private slots:
         TForm1& w = *f.Window;
         TFakeLink link(w.State());
         w.SetLinkController(&link);
+        QVERIFY(!w.ToolBar1->N2->isEnabled()); // no utility in this build yet
+        int utilityRuns = 0;
+        TShellServices services;
+        services.ModemSetup = [&utilityRuns](QWidget*) { ++utilityRuns; };
+        services.AdapterAddresses = [&utilityRuns](QWidget*) { ++utilityRuns; };
+        services.FirmwareUpdate = [&utilityRuns](QWidget*) { ++utilityRuns; };
+        w.SetServices(services);
+        QVERIFY(w.ToolBar1->N2->isEnabled());
+        w.ToolBar1->N3->trigger();
+        QCOMPARE(utilityRuns, 1);
         f.Select(0);
         QVERIFY(w.ToolBar1->ToolButton14->isEnabled());
         w.ToolBar1->ToolButton14->setChecked(true);
@@ -140,6 +150,10 @@ private slots:
         QVERIFY(!w.ToolBar1->ToolButton5->isEnabled());
         QVERIFY(!w.ToolBar1->ToolButton7->isEnabled());
         QVERIFY(!w.TreeView1->dragEnabled());
+        // The utilities that take the serial line wait; the firmware loader does not.
+        QVERIFY(!w.ToolBar1->N2->isEnabled());
+        QVERIFY(!w.ToolBar1->N3->isEnabled());
+        QVERIFY(w.ToolBar1->N11->isEnabled());
 
         f.Select(0, DeviceVirsD);
         QVERIFY(w.ToolBar1->ToolButton16->isEnabled());
@@ -162,6 +176,7 @@ private slots:
         w.ToolButton14Click(false);
         QVERIFY(!w.State().LinkOpen);
         QVERIFY(w.ToolBar1->ToolButton5->isEnabled());
+        QVERIFY(w.ToolBar1->N2->isEnabled());
         QVERIFY(w.TreeView1->dragEnabled());
     }
 
