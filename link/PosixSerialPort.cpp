@@ -247,6 +247,8 @@ public:
             TWait w = WaitFor(POLLIN, wait);
             if (w == TWait::Failed || w == TWait::Cancelled)
                 return io;
+            if (w == TWait::TimedOut && Clock::now() >= *until)
+                break; // the time-out has fired: return what has come
         }
         io.Ok = true;
         return io;
