@@ -27,8 +27,10 @@ ExchangeWorker::~ExchangeWorker() {
 }
 
 void ExchangeWorker::Wake() {
-    std::lock_guard lock(Mutex);
-    Parked = false;
+    {
+        std::lock_guard lock(Mutex);
+        Parked = false;
+    }
     WakeUp.notify_all();
 }
 

@@ -6,7 +6,11 @@ void TMainThreadQueue::CallAndWait(std::function<void()> call) {
     std::unique_lock lock(Mutex);
     bool done = false;
     Calls.push_back({std::move(call), &done});
+    // Notified without the lock held, so the main thread does not wake only
+    // to block on it.
+    lock.unlock();
     Queued.notify_all();
+    lock.lock();
     Finished.wait(lock, [&] { return done; });
 }
 
@@ -25,7 +29,9 @@ bool TMainThreadQueue::RunOne(std::unique_lock<std::mutex>& lock) {
         ~TRelease() {
             Lock.lock();
             *Call.Done = true;
+            Lock.unlock();
             Finished.notify_all();
+            Lock.lock();
         }
     } release{lock, c, Finished};
     c.Call();
