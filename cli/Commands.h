@@ -15,5 +15,6 @@ int CmdRender(const Args& args);      // render --dir DIR --node N --device K [-
 int CmdWorkbookDump(const Args& args); // workbook-dump FILE
 int CmdExchange(const Args& args);    // exchange --port P --address A --function F --start R --count N ...
 int CmdRead(const Args& args);        // read --dir DIR --node N --device K --view current|settings [--port P]
+int CmdMakeDemo(const Args& args);    // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
 
 } // namespace virs::cli

@@ -31,6 +31,9 @@ const Command Commands[] = {
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
      "--count N [--data HEX...]  — один обмен Modbus, протокол в ModBus_protocol.txt"},
+    {"make-demo", virs::cli::CmdMakeDemo,
+     "make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]  — демо-станция для "
+     "virs-sim (узлы: прямая линия, Dial-Up, GSM)"},
 };
 
 void PrintUsage(std::FILE* to) {

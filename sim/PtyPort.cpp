@@ -133,12 +133,16 @@ bool PacedWrite(int fd, const Bytes& data, double byteSeconds) {
         std::size_t due = data.size();
         if (byteSeconds > 0) {
             // Byte i may leave once i byte times have passed since the first.
-            const double elapsed = std::chrono::duration<double>(clock::now() - start).count();
+            // Bytes are handed to the pty a little ahead of their time, so that a
+            // late wake-up of this thread does not open a gap a real line never has.
+            const double elapsed =
+                std::chrono::duration<double>(clock::now() - start).count() + PacingLeadSeconds;
             due = std::min(data.size(), static_cast<std::size_t>(elapsed / byteSeconds) + 1);
             if (due <= sent) {
                 std::this_thread::sleep_until(
-                    start + std::chrono::duration_cast<clock::duration>(
-                                std::chrono::duration<double>(sent * byteSeconds)));
+                    start +
+                    std::chrono::duration_cast<clock::duration>(
+                        std::chrono::duration<double>(sent * byteSeconds - PacingLeadSeconds)));
                 continue;
             }
         }

@@ -43,8 +43,11 @@ private:
 // parity bit when it is visible (odd), one or two stop bits.
 int BitsPerByte(const TLineSettings& line);
 
-// Writes bytes at the pace of the line: byte i leaves no earlier than
-// start + i · byteSeconds. byteSeconds 0 writes at once. Returns false when the
+inline constexpr double PacingLeadSeconds = 0.006;
+
+// Writes bytes at the pace of the line: byte i leaves at start + i · byteSeconds,
+// handed to the pty up to PacingLeadSeconds early; the call returns when the
+// last byte is on the wire. byteSeconds 0 writes at once. Returns false when the
 // line cannot be written (the master side failed).
 bool PacedWrite(int fd, const Bytes& data, double byteSeconds);
 

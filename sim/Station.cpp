@@ -161,12 +161,10 @@ void TLineServer::Run(const std::atomic<bool>& stop) {
                 RxLastMs_ = t;
                 if (Modem_) {
                     const bool wasOnLine = Modem_->OnLine();
-                    if (!wasOnLine)
-                        Station_.Log().Bytes(Name_,
-                                             Modem_->Understands(seen)
-                                                 ? "RX модем"
-                                                 : "RX модем (не те настройки порта)",
-                                             data);
+                    if (!Modem_->Understands(seen))
+                        Station_.Log().Bytes(Name_, "RX модем (не те настройки порта)", data);
+                    else if (!wasOnLine || data.size() <= 3)
+                        Station_.Log().Bytes(Name_, wasOnLine ? "RX на линии" : "RX модем", data);
                     Modem_->Receive(data, seen, t);
                     const Bytes forMeters = Modem_->TakeData();
                     Rx_.insert(Rx_.end(), forMeters.begin(), forMeters.end());
