@@ -212,23 +212,30 @@ public:
         const bool useInterval = !returnAtOnce && !returnOnFirst && t.ReadInterval != 0;
         Clock::time_point lastByte{};
 
+        // After a read that brought bytes the next step is the wait: it returns
+        // at once when more has come, and saves a read that would find nothing.
+        bool readNow = true;
         while (io.Count < size) {
-            ssize_t n = ::read(Fd, buffer + io.Count, size - io.Count);
-            if (n > 0) {
-                io.Count += static_cast<std::size_t>(n);
-                lastByte = Clock::now();
-                if (returnOnFirst)
+            if (readNow) {
+                ssize_t n = ::read(Fd, buffer + io.Count, size - io.Count);
+                if (n > 0) {
+                    io.Count += static_cast<std::size_t>(n);
+                    lastByte = Clock::now();
+                    if (returnOnFirst)
+                        break;
+                    readNow = returnAtOnce;
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && errno != EAGAIN)
+                    return io; // the device has gone (unplugged adapter, closed peer)
+                if (n == 0)
+                    return io; // end of file on a tty: the line was hung up
+                if (returnAtOnce)
                     break;
-                continue;
             }
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 && errno != EAGAIN)
-                return io; // the device has gone (unplugged adapter, closed peer)
-            if (n == 0)
-                return io; // end of file on a tty: the line was hung up
-            if (returnAtOnce)
-                break;
+            readNow = true;
 
             // Nothing waiting: sleep in poll until a byte, a time-out or a cancel.
             Clock::time_point now = Clock::now();

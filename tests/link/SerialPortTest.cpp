@@ -122,6 +122,36 @@ TEST(Port, TotalTimeoutCountsMultiplierPerRequestedByte) {
     EXPECT_LT(ms, 320);
 }
 
+// The two Windows special settings of the interval time-out MAXDWORD.
+TEST(Port, MaxIntervalSettingsReturnWithoutWaitingForAGap) {
+    const std::uint32_t maxWord = 0xFFFFFFFFu;
+    TPty pty;
+    auto port = OpenPty(pty, {maxWord, 0, 0}); // what has come, at once
+    std::uint8_t buffer[256];
+    auto start = steady_clock::now();
+    EXPECT_EQ(port->Read(buffer, sizeof buffer).Count, 0u);
+    pty.Send(Bytes{1, 2, 3});
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_EQ(port->Read(buffer, sizeof buffer).Count, 3u);
+    EXPECT_LT(ElapsedMs(start), 200);
+
+    port->SetTimeouts({maxWord, maxWord, 300}); // the first bytes, or nothing after 300 ms
+    std::thread sender([&] {
+        std::this_thread::sleep_for(milliseconds(40));
+        pty.Send(Bytes{4, 5});
+    });
+    start = steady_clock::now();
+    TPortIo io = port->Read(buffer, sizeof buffer);
+    long ms = ElapsedMs(start);
+    sender.join();
+    EXPECT_EQ(io.Count, 2u);
+    EXPECT_GE(ms, 30);
+    EXPECT_LT(ms, 250);
+    start = steady_clock::now();
+    EXPECT_EQ(port->Read(buffer, sizeof buffer).Count, 0u);
+    EXPECT_GE(ElapsedMs(start), 299);
+}
+
 TEST(Port, FullBufferReturnsAtOnceAndLeavesTheRestQueued) {
     TPty pty;
     auto port = OpenPty(pty, {500, 0, 5000});
