@@ -148,3 +148,36 @@ TEST(FrameHandling, ScanFindsFrameLengths) {
 
 } // namespace
 } // namespace virs::sim
+
+namespace virs::sim {
+namespace {
+
+// Whatever comes down the line, the bus answers with well-formed frames or not at all.
+TEST(FrameHandling, GarbageGetsWellFormedAnswersOrNone) {
+    auto bus = MakeBus();
+    u64 x = 0x1234567;
+    auto next = [&x] {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<u8>(x >> 56);
+    };
+    int answered = 0;
+    for (int i = 0; i < 3000; ++i) {
+        Bytes f{static_cast<u8>(next() % 6), static_cast<u8>(i % 3 == 0   ? 16
+                                                             : i % 3 == 1 ? 3
+                                                                          : 67)};
+        const int len = next() % 40;
+        for (int k = 0; k < len; ++k)
+            f.push_back(next());
+        if (i % 2)
+            f = WithCrc(f);
+        for (const TBurst& b : bus->Handle(f, Now())) {
+            EXPECT_TRUE(test::GoodCrc(b.Data));
+            EXPECT_EQ(b.Data[0], f[0]);
+            ++answered;
+        }
+    }
+    EXPECT_GT(answered, 100);
+}
+
+} // namespace
+} // namespace virs::sim
