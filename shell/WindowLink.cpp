@@ -53,7 +53,8 @@ private:
 TWindowLink::TWindowLink(TForm1& window)
     : Window(window), State(window.State()), MainThread(&window),
       Bridge(std::make_unique<TBridge>(window, ButtonDown)) {
-    LinkSession = std::make_unique<TLinkSession>(State, MainThread, *this, window.Folder());
+    TJobUi& jobUi = *this;
+    LinkSession = std::make_unique<TLinkSession>(State, MainThread, jobUi, window.Folder());
     Timer3 = new QTimer(this);
     connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     window.SetActivityCounters(&State.Exchange.TxActivity, &State.Exchange.RxActivity);

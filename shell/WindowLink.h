@@ -45,7 +45,7 @@ public:
     bool JobRunning() const override;
 
     void Timer3Timer();
-    QTimer* Timer3; // cyclic polling
+    QTimer* Timer3;  // cyclic polling
     TForm7* Form7(); // created on first use and kept
 
     TLinkSession& Session() { return *LinkSession; }
