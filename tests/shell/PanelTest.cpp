@@ -1,8 +1,10 @@
 // The node and device property panels: rows, edits and what follows them.
 
+#include <QFileDialog>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include "shell/ConnectionDialog.h"
 #include "shell/ParamEditor.h"
 #include "shell/ShellImages.h"
 #include "tests/shell/ShellTestSupport.h"
@@ -171,6 +173,63 @@ private slots:
         w.ValueListEditor2->SetCurrentRow(5);
         w.ToolButton9Click();
         QCOMPARE(w.ValueListEditor2->DataRowCount(), 4);
+    }
+
+    void connectionDialogFromTheRowButton() {
+        TWindowFixture f;
+        OpenDetail(f, 0);
+        TForm1& w = *f.Window;
+        w.PortSource = [] { return std::vector<TSerialPortInfo>{{4, "/dev/ttyUSB0"}}; };
+        f.Select(0);
+        WhenModal([](QWidget* dialog) {
+            auto* form = qobject_cast<TForm3*>(dialog);
+            QVERIFY(form);
+            QVERIFY(form->BitBtn1->isEnabled());
+            form->ComboBox2->setCurrentIndex(0);
+            form->ComboBox1->setCurrentIndex(LinkGsm);
+            form->BitBtn1->click();
+        });
+        w.ValueListEditor1->PressButton(2);
+        const TNode& node = w.State().Base.Nodes[0];
+        QCOMPARE(node.LinkType, TLinkType(LinkGsm));
+        QCOMPARE(node.ComPort, u16(4));
+        QCOMPARE(TStationTree::Image(w.TreeView1->Item(0)), int(TreeGsmNode));
+        QCOMPARE(w.ValueListEditor1->Value(2), QString("GSM модем"));
+
+        // The connected node's settings are shown, not changed.
+        w.State().LinkOpen = true;
+        w.State().LinkNode = 0;
+        bool okEnabled = true;
+        WhenModal([&okEnabled](QWidget* dialog) {
+            auto* form = qobject_cast<TForm3*>(dialog);
+            okEnabled = form->BitBtn1->isEnabled();
+            form->ComboBox1->setCurrentIndex(LinkDirect);
+            form->BitBtn2->click();
+        });
+        w.ValueListEditor1->PressButton(2);
+        QVERIFY(!okEnabled);
+        QCOMPARE(w.State().Base.Nodes[0].LinkType, TLinkType(LinkGsm));
+    }
+
+    void reportTemplateKeepsTheFileName() {
+        TWindowFixture f;
+        OpenDetail(f, 0);
+        TForm1& w = *f.Window;
+        const QString file = f.Dir.filePath("отчёт.frf");
+        QFile touch(file);
+        QVERIFY(touch.open(QIODevice::WriteOnly));
+        touch.close();
+        WhenModal([file](QWidget* dialog) {
+            auto* chooser = qobject_cast<QFileDialog*>(dialog);
+            QVERIFY(chooser);
+            QCOMPARE(chooser->windowTitle(), QString("Файл шаблона отчёта"));
+            chooser->selectFile(file);
+            static_cast<QDialog*>(chooser)->accept(); // QFileDialog::accept()
+        });
+        w.ValueListEditor2->PressButton(4);
+        QCOMPARE(QString::fromStdString(w.State().Base.Devices[0][0].ReportTemplate.Get()),
+                 QString("отчёт.frf"));
+        QCOMPARE(w.ValueListEditor2->Value(4), QString("отчёт.frf"));
     }
 
     void parameterEditorFromTheRowButton() {
