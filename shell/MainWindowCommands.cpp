@@ -5,6 +5,7 @@
 #include <QFontDialog>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 
 #include "shell/DeleteDialog.h"
@@ -165,6 +166,8 @@ void TForm1::ToolButton7Click() {
 
 void TForm1::ToolButton18Click(bool down) {
     TabsMoved = true;
+    // The splitter lays the panel out on its next round; the strip follows then.
+    QTimer::singleShot(0, this, &TForm1::PlaceTabStrip);
     if (down) {
         Panel1->show();
         QList<int> sizes = MainSplitter->sizes();

@@ -68,6 +68,25 @@ private slots:
         w.SetActivityCounters(nullptr, nullptr);
     }
 
+    void tabStripFollowsThePane() {
+        TWindowFixture f;
+        f.Open({{"Узел", LinkDirect, {{"Ввод", DeviceVirsD}}}});
+        TForm1& w = *f.Window;
+        f.Select(0, 0);
+        auto paneLeft = [&w] {
+            return w.StatusBar1->mapFrom(&w, w.TextArea->mapTo(&w, QPoint(0, 0))).x();
+        };
+        QCOMPARE(w.TabSet1->parentWidget(), static_cast<QWidget*>(w.StatusBar1));
+        QCOMPARE(w.TabSet1->y(), 0);
+        w.ToolBar1->ToolButton18->setChecked(true);
+        w.ToolButton18Click(true);
+        QTRY_COMPARE(w.TabSet1->x(), paneLeft() - 10);
+        QVERIFY(paneLeft() > 177 + 245); // tree and panel to the left of the pane
+        w.ToolBar1->ToolButton18->setChecked(false);
+        w.ToolButton18Click(false);
+        QTRY_COMPARE(w.TabSet1->x(), paneLeft() - 10);
+    }
+
     void statusText() {
         TWindowFixture f;
         f.Open();
