@@ -74,7 +74,7 @@ TReplyPlan TMeterBus::Handle(const Bytes& f, SimSeconds now, std::string* note) 
     if (address == 0) {
         // Broadcast: every meter that understands it takes it; nobody answers.
         int taken = 0;
-        if (fn == FnWrite && f.size() >= 9 && f[6] == 2 * Word(f, 4)) {
+        if (fn == FnWrite && f.size() >= 9 && f.size() == 9u + f[6] && f[6] == 2 * Word(f, 4)) {
             std::vector<u16> values;
             for (std::size_t i = 0; i < Word(f, 4); ++i)
                 values.push_back(Word(f, 7 + 2 * i));
@@ -82,6 +82,11 @@ TReplyPlan TMeterBus::Handle(const Bytes& f, SimSeconds now, std::string* note) 
                 taken += m->TakeBroadcast(Word(f, 2), values) ? 1 : 0;
         }
         say("широковещательный кадр, принят приборами: " + std::to_string(taken));
+        return {};
+    }
+    // A frame of the wrong length for its function is no request a meter could take.
+    if (((fn == FnRead || fn == FnHeader) && f.size() != 8) || (fn == FnWrite && f.size() < 9)) {
+        say("кадр неверной длины: без ответа");
         return {};
     }
     TSimMeter* meter = MeterAt(address);
