@@ -5,9 +5,10 @@
 // model and decides which commands the current selection allows.
 //
 // The member functions are spread over three files along their seams:
-// MainWindow.cpp (layout, start-up, selection, tabs, timers, close),
-// MainWindowCommands.cpp (tool bar and menu commands, drag and drop) and
-// MainWindowPanels.cpp (the node and device property panels).
+// MainWindow.cpp (layout, start-up, selection, tabs, close),
+// MainWindowCommands.cpp (tool bar and menu commands, drag and drop),
+// MainWindowPanels.cpp (the node and device property panels) and
+// MainWindowLink.cpp (what the link and the jobs use, clock and lamps).
 
 #include <atomic>
 #include <cstdint>

@@ -1,0 +1,149 @@
+// TForm1: what the link, the jobs and the completion handler reach the window
+// through, the status bar's clock and lamps, and the link buttons.
+
+#include "shell/MainWindow.h"
+#include "shell/ShellImages.h"
+#include "shell/ShellTexts.h"
+
+namespace virs {
+
+void TForm1::SetLinkController(TLinkController* controller) {
+    Controller = controller;
+    TreeView1Change(TreeView1->currentItem());
+}
+
+void TForm1::SetServices(TShellServices services) {
+    Services = std::move(services);
+    ApplyMenuState();
+}
+
+void TForm1::SetActivityCounters(std::atomic<std::int32_t>* transmit,
+                                 std::atomic<std::int32_t>* receive) {
+    TxActivity = transmit ? transmit : &OwnTransmit;
+    RxActivity = receive ? receive : &OwnReceive;
+}
+
+void TForm1::ShowMessage(QMessageBox::Icon icon, const QString& message) {
+    // The model's texts break their lines with a carriage return.
+    QString text = message;
+    text.replace("\r\n", "\n").replace('\r', '\n');
+    if (MessageSink) {
+        MessageSink(icon, text);
+        return;
+    }
+    QMessageBox box(icon, texts::ModelRefusalCaption, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TForm1::SetStatusText(const QString& text) {
+    StatusBar1->SetStatusText(text);
+}
+
+void TForm1::StartLinkClock() {
+    LinkClock.Reset();
+    StatusBar1->ClockPanel->setText(QString::fromStdString(LinkClock.Text()));
+    Timer1->start();
+}
+
+void TForm1::StopLinkClock() {
+    Timer1->stop();
+    StatusBar1->ClockPanel->clear();
+}
+
+void TForm1::Timer1Timer() {
+    LinkClock.Tick();
+    StatusBar1->ClockPanel->setText(QString::fromStdString(LinkClock.Text()));
+}
+
+void TForm1::SetLampTimer(bool on) {
+    if (on) {
+        Timer2->start();
+        return;
+    }
+    Timer2->stop();
+    StatusBar1->Lamps->SetLit(false, false);
+}
+
+// Each lamp stays lit while its counter lasts; a frame of n bytes keeps it lit
+// for about n × 10 ms.
+void TForm1::Timer2Timer() {
+    auto lamp = [](std::atomic<std::int32_t>& counter) {
+        if (counter.load() <= 0)
+            return false;
+        counter.fetch_sub(10);
+        return true;
+    };
+    const bool transmit = lamp(*TxActivity);
+    const bool receive = lamp(*RxActivity);
+    StatusBar1->Lamps->SetLit(transmit, receive);
+}
+
+void TForm1::SetNodeImage(int node, int image) {
+    TStationTree::SetImage(TreeView1->Item(node), image);
+}
+
+void TForm1::SetDeviceImage(int node, int device, int image) {
+    TStationTree::SetImage(TreeView1->Item(node, device), image);
+}
+
+void TForm1::ApplyLinkState() {
+    const bool free = !ProgramState.LinkOpen;
+    TMainToolBar* t = ToolBar1;
+    t->ToolButton5->setEnabled(free);
+    t->ToolButton6->setEnabled(free);
+    t->ToolButton7->setEnabled(free);
+    ApplyMenuState();
+}
+
+void TForm1::ApplyMenuState() {
+    const bool free = !ProgramState.LinkOpen;
+    TMainToolBar* t = ToolBar1;
+    // The utilities that take the serial line wait while a node is connected;
+    // a utility this build does not have stays greyed.
+    t->N2->setEnabled(free && bool(Services.ModemSetup));
+    t->N3->setEnabled(free && bool(Services.AdapterAddresses));
+    t->N11->setEnabled(bool(Services.FirmwareUpdate));
+    TreeView1->SetAutoDrag(free);
+}
+
+void TForm1::RefreshPanels() {
+    if (!DetailMode())
+        return;
+    FillNodePanel();
+    if (ProgramState.Base.SelDevice != NoDevice)
+        FillDevicePanel();
+}
+
+bool TForm1::DetailMode() const {
+    return ToolBar1->ToolButton18->isChecked();
+}
+
+bool TForm1::JobActive() const {
+    return Controller && (Controller->JobRunning() || ToolBar1->ToolButton13->isChecked());
+}
+
+// ---------------------------------------------------------------- link buttons
+
+void TForm1::ToolButton14Click(bool down) {
+    if (Controller)
+        Controller->ConnectClick(down);
+    else
+        ToolBar1->ToolButton14->setChecked(false);
+    ApplyLinkState();
+}
+
+void TForm1::ToolButton16Click(bool down) {
+    if (Controller)
+        Controller->StartStopClick(down);
+    else
+        ToolBar1->ToolButton16->setChecked(false);
+}
+
+void TForm1::ToolButton13Click(bool down) {
+    if (Controller)
+        Controller->CyclicClick(down);
+    else
+        ToolBar1->ToolButton13->setChecked(false);
+}
+
+} // namespace virs
