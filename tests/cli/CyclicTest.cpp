@@ -137,5 +137,52 @@ TEST_F(CyclicTest, ClosingTheLinkStopsARunningJobFirst) {
     EXPECT_EQ(State.Base.Devices[0][0].DataReadAt, 0.0);
 }
 
+// A port whose first close is refused by the system.
+class TStubbornPort final : public ISerialPort {
+public:
+    explicit TStubbornPort(std::unique_ptr<ISerialPort> inner) : Inner(std::move(inner)) {}
+    bool SetQueues(std::uint32_t i, std::uint32_t o) override { return Inner->SetQueues(i, o); }
+    bool GetLineSettings(TLineSettings& s) override { return Inner->GetLineSettings(s); }
+    bool SetLineSettings(const TLineSettings& s) override { return Inner->SetLineSettings(s); }
+    bool SetTimeouts(const TPortTimeouts& t) override { return Inner->SetTimeouts(t); }
+    bool Purge(std::uint32_t f) override { return Inner->Purge(f); }
+    TPortIo Write(const std::uint8_t* d, std::size_t n) override { return Inner->Write(d, n); }
+    TPortIo Read(std::uint8_t* b, std::size_t n) override { return Inner->Read(b, n); }
+    bool Close() override { return Refused++ > 0 && Inner->Close(); }
+    void CancelIo() override { Inner->CancelIo(); }
+
+private:
+    std::unique_ptr<ISerialPort> Inner;
+    int Refused = 0;
+};
+
+TEST_F(CyclicTest, AFailedCloseKeepsTheLinkAndANewPressTakesItUpAgain) {
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    TLinkSession session(State, MainThread, Ui, Folder.Path);
+    session.PortOpener = [](unsigned n) {
+        TPortOpenResult r = OpenComPort(n);
+        if (r.Port)
+            r.Port = std::make_unique<TStubbornPort>(std::move(r.Port));
+        return r;
+    };
+    ASSERT_TRUE(session.Connect(0, ConnectionUi).Connected);
+    const auto pump = [&] { MainThread.RunPending(); };
+    const TDisconnectOutcome refused = session.Disconnect(ConnectionUi, pump);
+    EXPECT_FALSE(refused.Closed);
+    EXPECT_EQ(refused.Status, "Не удалось закрыть узел");
+    EXPECT_TRUE(State.LinkOpen);
+    EXPECT_EQ(session.Worker(), nullptr); // the exchange thread has ended with the close
+
+    // Pressed again: the open port is used as it is, with a new exchange thread.
+    session.Reattach();
+    ASSERT_NE(session.Worker(), nullptr);
+    StartStopClick(session.Job(), true, 0);
+    ASSERT_TRUE(MainThread.RunUntil([&] { return !State.JobRunning; }, std::chrono::seconds(10)));
+    EXPECT_EQ(Ui.Statuses.back(), "Завершено успешно");
+    EXPECT_TRUE(session.Disconnect(ConnectionUi, pump).Closed);
+    EXPECT_FALSE(State.LinkOpen);
+}
+
 } // namespace
 } // namespace virs::test
