@@ -47,8 +47,8 @@ struct TModemSpec {
     std::string Operator = "MTS RUS";
     std::vector<TPhoneEntry> PhoneBook;
     int UnknownNumberDelayMs = 3000;
-    int ReplyDelayMs = 20; // command answers
-    int DataDelayMs = 60;  // extra delay of each answer while on line
+    int ReplyDelayMs = 0; // command answers; 0: echo and answer leave together
+    int DataDelayMs = 60; // extra delay of each answer while on line
 };
 
 class THayesModem {

@@ -43,7 +43,7 @@ private:
 // parity bit when it is visible (odd), one or two stop bits.
 int BitsPerByte(const TLineSettings& line);
 
-inline constexpr double PacingLeadSeconds = 0.006;
+inline constexpr double PacingLeadSeconds = 0.020;
 
 // Writes bytes at the pace of the line: byte i leaves at start + i · byteSeconds,
 // handed to the pty up to PacingLeadSeconds early; the call returns when the
