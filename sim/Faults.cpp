@@ -100,12 +100,14 @@ TReplyPlan SpoilAnswer(const TFault& f, const Bytes& answer, u8 requestAddress, 
 
 const TFault* TFaultBook::Next(u8 address) {
     const int seen = ++Seen_[address];
+    ++SeenOnBus_;
     for (const TFault& f : Faults_) {
         if (f.Device && *f.Device != address)
             continue;
         if (f.OnRequest == 0)
             return &f;
-        if (seen >= f.OnRequest && seen < f.OnRequest + f.Times)
+        const int n = f.Device ? seen : SeenOnBus_;
+        if (n >= f.OnRequest && n < f.OnRequest + f.Times)
             return &f;
     }
     return nullptr;

@@ -28,8 +28,9 @@ enum class TFaultKind {
 
 struct TFault {
     std::optional<int> Device; // slave address; none = any device
-    int OnRequest = 0;         // 0: every request; N: from the Nth request of the device
-    int Times = 1;             // with OnRequest: how many requests in a row
+    int OnRequest =
+        0; // 0: every request; N: from the Nth request of the device (no device: on the bus)
+    int Times = 1; // with OnRequest: how many requests in a row
     TFaultKind Kind = TFaultKind::Silence;
     int Ms = 0, Code = 0, Bytes = 1, At = 1, GapMs = 0, Address = -1;
 };
@@ -55,12 +56,15 @@ public:
     explicit TFaultBook(std::vector<TFault> faults = {}) : Faults_(std::move(faults)) {}
     void Add(const TFault& f) { Faults_.push_back(f); }
     // Call once per request addressed to a device; the first matching rule wins.
+    // A rule naming a device counts that device's requests, one naming none
+    // counts every request on the bus.
     const TFault* Next(u8 address);
     int RequestsSeen(u8 address) const;
 
 private:
     std::vector<TFault> Faults_;
     std::map<int, int> Seen_;
+    int SeenOnBus_ = 0;
 };
 
 } // namespace virs::sim

@@ -150,6 +150,17 @@ TEST(FaultBook, NthRequestForSomeTimes) {
     EXPECT_EQ(answered, (std::vector<bool>{true, true, false, false, true, true}));
 }
 
+TEST(FaultBook, NthRequestOnTheBusWhenNoDeviceNamed) {
+    TFault f = F(TFaultKind::Silence);
+    f.OnRequest = 3;
+    auto bus = BusWith(f);
+    // Requests alternate between the two meters; the third on the bus goes unanswered.
+    std::vector<bool> answered;
+    for (int i = 0; i < 4; ++i)
+        answered.push_back(!bus->Handle(ReadRequest(i % 2 ? 1 : 2, 3, 0, 1), 0).empty());
+    EXPECT_EQ(answered, (std::vector<bool>{true, true, false, true}));
+}
+
 TEST(FaultBook, AnyDeviceWhenNoneNamed) {
     auto bus = BusWith(F(TFaultKind::BadCrc));
     for (u8 a : {1, 2})
