@@ -2,12 +2,14 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -23,6 +25,10 @@ struct TSpeed {
 constexpr TSpeed Speeds[] = {{B300, 300},     {B600, 600},       {B1200, 1200},    {B2400, 2400},
                              {B4800, 4800},   {B9600, 9600},     {B19200, 19200},  {B38400, 38400},
                              {B57600, 57600}, {B115200, 115200}, {B230400, 230400}};
+// ".COM5.owner" beside "COM5": the process id of the simulator that made the link.
+std::filesystem::path OwnerFile(const std::filesystem::path& alias) {
+    return alias.parent_path() / ("." + alias.filename().string() + ".owner");
+}
 } // namespace
 
 std::unique_ptr<TPtyPort> TPtyPort::Open(std::string& error) {
@@ -73,9 +79,18 @@ bool TPtyPort::RegisterAlias(unsigned com, bool replace, std::string& error) {
     fs::create_directories(folder, ec);
     const fs::path alias = folder / ("COM" + std::to_string(com));
     if (fs::is_symlink(fs::symlink_status(alias, ec))) {
-        // A link left by a simulator that did not stop cleanly points to a
-        // pseudo-terminal that is gone; a live one belongs to someone else.
-        const bool live = fs::exists(alias, ec);
+        // A simulator's link carries an owner file with its process id; when
+        // that process is gone the link is stale, even if another program has
+        // since opened a pseudo-terminal of the same number. A link without an
+        // owner (made by hand, say to a USB adapter) counts as live while its
+        // target exists.
+        bool live = fs::exists(alias, ec);
+        const fs::path owner = OwnerFile(alias);
+        if (std::ifstream in{owner}; in) {
+            long pid = 0;
+            in >> pid;
+            live = pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+        }
         if (live && !replace) {
             error = "COM" + std::to_string(com) + " уже занят: " + alias.string() + " -> " +
                     fs::read_symlink(alias, ec).string() +
@@ -83,6 +98,7 @@ bool TPtyPort::RegisterAlias(unsigned com, bool replace, std::string& error) {
             return false;
         }
         fs::remove(alias, ec);
+        fs::remove(owner, ec);
     } else if (fs::exists(fs::symlink_status(alias, ec))) {
         error = alias.string() + " существует и не является ссылкой";
         return false;
@@ -92,6 +108,7 @@ bool TPtyPort::RegisterAlias(unsigned com, bool replace, std::string& error) {
         error = "не удалось создать " + alias.string() + ": " + ec.message();
         return false;
     }
+    std::ofstream(OwnerFile(alias)) << ::getpid() << "\n";
     Alias_ = alias;
     return true;
 }
@@ -101,8 +118,10 @@ void TPtyPort::RemoveAlias() {
         return;
     std::error_code ec;
     // Only our own link: another simulator may have taken the number since.
-    if (std::filesystem::read_symlink(Alias_, ec) == SlavePath_)
+    if (std::filesystem::read_symlink(Alias_, ec) == SlavePath_) {
         std::filesystem::remove(Alias_, ec);
+        std::filesystem::remove(OwnerFile(Alias_), ec);
+    }
     Alias_.clear();
 }
 

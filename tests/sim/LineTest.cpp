@@ -70,6 +70,33 @@ TEST_F(SimLine, AliasLeadsToThePtyAndGoesAway) {
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(alias)));
 }
 
+TEST_F(SimLine, StaleAliasOfADeadSimulatorIsReplacedAHandMadeOneIsNot) {
+    std::string error;
+    auto other = TPtyPort::Open(error); // a pty of some other program, alive
+    ASSERT_TRUE(other) << error;
+    // COM43: left by a simulator that was killed outright (its process is gone).
+    const pid_t dead = fork();
+    if (dead == 0)
+        _exit(0);
+    waitpid(dead, nullptr, 0);
+    std::filesystem::create_symlink(other->SlavePath(), Ports.Path() / "COM43");
+    std::ofstream(Ports.Path() / ".COM43.owner") << dead << "\n";
+    // COM44: made by hand, no owner.
+    std::filesystem::create_symlink(other->SlavePath(), Ports.Path() / "COM44");
+    {
+        auto station = Start(Fixed(), false, {43});
+        EXPECT_EQ(std::filesystem::read_symlink(Ports.Path() / "COM43").string(),
+                  station->Line(0).Pty().SlavePath());
+        station->Stop();
+    }
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(Ports.Path() / "COM43")));
+    EXPECT_FALSE(std::filesystem::exists(Ports.Path() / ".COM43.owner"));
+    TSimStation station(Fixed(), Log, false);
+    EXPECT_FALSE(station.Open({44}, false, error));
+    EXPECT_NE(error.find("COM44"), std::string::npos);
+    EXPECT_EQ(std::filesystem::read_symlink(Ports.Path() / "COM44").string(), other->SlavePath());
+}
+
 struct PacingCase {
     const char* Name;
     speed_t Speed;
