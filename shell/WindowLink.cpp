@@ -93,6 +93,9 @@ void TWindowLink::SetConnectButton(bool down, int image) {
 }
 
 void TWindowLink::ConnectClick(bool down) {
+    // No dragging in the tree while a link is being made or closed; the
+    // window sets it again from the link state after the click.
+    Window.TreeView1->SetAutoDrag(false);
     if (TaskRunning) {
         // During a dialogue the button only changes its state; the search and
         // the call watch it.

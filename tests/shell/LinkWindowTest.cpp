@@ -10,6 +10,7 @@
 #include "shell/ShellImages.h"
 #include "shell/WindowLink.h"
 #include "tests/cli/SimHarness.h"
+#include "tests/shell/ShellTestSupport.h"
 
 namespace virs::test {
 namespace {
@@ -270,6 +271,38 @@ private slots:
         QCOMPARE(w.Status(), QString("Вызов прерван"));
         QVERIFY(w.Messages.isEmpty());
         QVERIFY(!w.Window->ToolBar1->ToolButton14->isChecked());
+    }
+
+    void archiveJobGoesThroughTheDateDialog() {
+        TLinkedWindow w;
+        w.Open(DirectScenario(), {DirectNode()});
+        w.Connect();
+        // Cancelled: no job, the buttons and the picture as before.
+        WhenModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<TForm7*>(modal);
+            QVERIFY(dialog);
+            QVERIFY(!dialog->RadioButton1->isHidden()); // shown for a ВИРС-Д2
+            dialog->BitBtn2->click();
+        });
+        w.ReadView(3, 1);
+        QCOMPARE(w.Status(), QString());
+        QCOMPARE(w.Image(0, 3), 13);
+        QVERIFY(!w.Window->ToolBar1->ToolButton16->isChecked());
+        QVERIFY(w.Window->ToolBar1->ToolButton16->isEnabled());
+        // Accepted: the first exchange of the archive runs.
+        WhenModal([](QWidget* modal) { qobject_cast<TForm7*>(modal)->BitBtn1->click(); });
+        w.ReadView(3, 2);
+        QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
+        QVERIFY(QFile::exists(
+            QString::fromStdString((w.Folder.Path / "ModBus_protocol.txt").string())));
+        // ВИРС-Ш archives hide the value mode.
+        WhenModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<TForm7*>(modal);
+            QVERIFY(dialog->RadioButton1->isHidden());
+            dialog->BitBtn1->click();
+        });
+        w.ReadView(0, 1);
+        QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
     }
 
     void archiveDialogRefusesAnEndBeforeTheStart() {
