@@ -60,6 +60,11 @@ int DeviceIdleImage(TDeviceType type) {
     }
 }
 
+std::uint16_t ShDailyAddress(std::int64_t deviceDay) {
+    const std::int64_t slot = ((deviceDay % 1461) + 1461) % 1461;
+    return static_cast<std::uint16_t>(slot == 1460 ? 1000 : 1001 + slot);
+}
+
 TFirstRequest FirstRequest(TDeviceType type, std::uint8_t view, const TArchiveJobRange& range,
                            DeviceWorkArea& buffer) {
     TFirstRequest r;
@@ -87,8 +92,7 @@ TFirstRequest FirstRequest(TDeviceType type, std::uint8_t view, const TArchiveJo
         if (view == 0) {
             read(0, 22, buffer.ShCurrentBlock.Bytes);
         } else if (kind == TArchiveKind::Daily) {
-            read(static_cast<std::uint16_t>(endDays % 1461 + 1001), 5,
-                 buffer.ShArchiveRecord.Bytes);
+            read(ShDailyAddress(endDays), 5, buffer.ShArchiveRecord.Bytes);
         } else if (kind == TArchiveKind::Hourly) {
             // The hour of the end, taken from the exact milliseconds of the day.
             const std::int64_t hour = range.EndMs / MsPerHour;

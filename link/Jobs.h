@@ -70,6 +70,13 @@ struct TJobContext {
 };
 
 // The first request of a job, as StartJob fills the exchange block.
+// Address of the ВИРС-Ш daily record of a device day (days since 2000-01-01).
+// The daily area holds 1461 records at 1000..2460: day slot s = day mod 1461 is
+// at 1001 + s, and the last slot, 1460, at 1000, so that the area stays clear of
+// the hourly one that begins at 2461 and walking down from 1001 wraps through
+// 1000 to 2460.
+std::uint16_t ShDailyAddress(std::int64_t deviceDay);
+
 struct TFirstRequest {
     bool Valid = false;
     std::uint8_t FunctionCode = FunctionReadRegisters;

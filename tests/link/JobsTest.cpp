@@ -68,6 +68,12 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TFirstCase{"ShCurrent", DeviceVirsSh, 0, 0, 0, Noon20240315, 3, 0, 22, ShCurrent},
         TFirstCase{"ShDaily", DeviceVirsSh, 1, Jan1, Jan1 + 2, Noon20240315, 3, 1003, 5, ShRecord},
+        // The last slot of the four-year daily ring lies below the first, at 1000,
+        // never at 2461 where the hourly area begins.
+        TFirstCase{"ShDailyLastSlot", DeviceVirsSh, 1, Day(2003, 12, 30), Day(2003, 12, 31),
+                   Noon20240315, 3, 1000, 5, ShRecord},
+        TFirstCase{"ShDailyRingAgain", DeviceVirsSh, 1, Day(2004, 1, 1), Day(2004, 1, 1),
+                   Noon20240315, 3, 1001, 5, ShRecord},
         // A past last day: the end is D + 1, hour 0.
         TFirstCase{"ShHourlyPast", DeviceVirsSh, 2, D, D, Noon20240315, 3,
                    static_cast<std::uint16_t>((D + 1 - 36526) % 280 * 24 + 2461), 5, ShRecord},
