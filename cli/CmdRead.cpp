@@ -11,6 +11,7 @@
 #include <string>
 
 #include "acquisition/LinkSession.h"
+#include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "model/StationBase.h"
 #include "views/DeviceView.h"
@@ -21,21 +22,6 @@ namespace {
 const char* const ReadUsage =
     "Использование: virs-cli read --dir ПАПКА --node N --device K --view current|settings "
     "[--port COMn|ПУТЬ]\n";
-
-bool ParseIndex(const std::string& text, int high, int& value) {
-    if (text.empty() || text.size() > 4)
-        return false;
-    int v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v > high)
-        return false;
-    value = v;
-    return true;
-}
 
 // Message boxes and progress of the connection go to stderr, one line each;
 // the carriage returns inside a message become " / ".
@@ -88,33 +74,24 @@ int Fail(const std::string& status) {
 int CmdRead(const Args& args) {
     std::string dir, view, port;
     int node = -1, device = -1;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (i + 1 >= args.size()) {
-            std::fprintf(stderr, "virs-cli: у параметра %s нет значения\n%s", option.c_str(),
-                         ReadUsage);
-            return 2;
-        }
-        const std::string& value = args[++i];
-        bool ok = true;
-        if (option == "--dir")
-            dir = value;
-        else if (option == "--node")
-            ok = ParseIndex(value, MaxNodes - 1, node);
-        else if (option == "--device")
-            ok = ParseIndex(value, MaxDevicesPerNode - 1, device);
-        else if (option == "--view" && (value == "current" || value == "settings"))
-            view = value;
-        else if (option == "--port" && !value.empty())
-            port = value;
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "virs-cli: неверный параметр %s %s\n%s", option.c_str(),
-                         value.c_str(), ReadUsage);
-            return 2;
-        }
-    }
+    const bool parsed =
+        ParseOptionPairs(args, ReadUsage, [&](const std::string& name, const std::string& value) {
+            if (name == "--dir")
+                dir = value;
+            else if (name == "--node")
+                return ParseNumber(value, 0, MaxNodes - 1, node);
+            else if (name == "--device")
+                return ParseNumber(value, 0, MaxDevicesPerNode - 1, device);
+            else if (name == "--view" && (value == "current" || value == "settings"))
+                view = value;
+            else if (name == "--port" && !value.empty())
+                port = value;
+            else
+                return false;
+            return true;
+        });
+    if (!parsed)
+        return 2;
     if (dir.empty() || node < 0 || device < 0 || view.empty()) {
         std::fprintf(stderr, "%s", ReadUsage);
         return 2;
@@ -152,7 +129,7 @@ int CmdRead(const Args& args) {
     TLinkSession session(state, mainThread, jobUi, folder);
     if (!port.empty()) {
         int number = 0;
-        if (port.rfind("COM", 0) == 0 && ParseIndex(port.substr(3), 255, number) && number > 0) {
+        if (port.rfind("COM", 0) == 0 && ParseNumber(port.substr(3), 1, 255, number)) {
             record.ComPort = static_cast<u16>(number);
         } else {
             const std::filesystem::path path(port);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "acquisition/WorkArea.h"
+#include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "model/AtomicFile.h"
 #include "model/StationBase.h"
@@ -17,54 +18,30 @@ namespace {
 const char* const RenderUsage = "Использование: virs-cli render --dir ПАПКА --node N --device K "
                                 "[--view 0..4] [--locale ru|system]\n";
 
-bool ParseIndex(const std::string& text, int low, int high, int& value) {
-    if (text.empty() || text.size() > 4)
-        return false;
-    int v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < low || v > high)
-        return false;
-    value = v;
-    return true;
-}
-
 } // namespace
 
 int CmdRender(const Args& args) {
     std::string dir;
     int node = -1, device = -1, view = 0;
     bool systemLocale = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& option = args[i];
-        if (i + 1 >= args.size()) {
-            std::fprintf(stderr, "virs-cli: у параметра %s нет значения\n%s", option.c_str(),
-                         RenderUsage);
-            return 2;
-        }
-        const std::string& value = args[++i];
-        bool ok = true;
-        if (option == "--dir")
-            dir = value;
-        else if (option == "--node")
-            ok = ParseIndex(value, 0, MaxNodes - 1, node);
-        else if (option == "--device")
-            ok = ParseIndex(value, 0, MaxDevicesPerNode - 1, device);
-        else if (option == "--view")
-            ok = ParseIndex(value, 0, 4, view);
-        else if (option == "--locale" && (value == "ru" || value == "system"))
-            systemLocale = value == "system";
-        else
-            ok = false;
-        if (!ok) {
-            std::fprintf(stderr, "virs-cli: неверный параметр %s %s\n%s", option.c_str(),
-                         value.c_str(), RenderUsage);
-            return 2;
-        }
-    }
+    const bool parsed =
+        ParseOptionPairs(args, RenderUsage, [&](const std::string& name, const std::string& value) {
+            if (name == "--dir")
+                dir = value;
+            else if (name == "--node")
+                return ParseNumber(value, 0, MaxNodes - 1, node);
+            else if (name == "--device")
+                return ParseNumber(value, 0, MaxDevicesPerNode - 1, device);
+            else if (name == "--view")
+                return ParseNumber(value, 0, 4, view);
+            else if (name == "--locale" && (value == "ru" || value == "system"))
+                systemLocale = value == "system";
+            else
+                return false;
+            return true;
+        });
+    if (!parsed)
+        return 2;
     if (dir.empty() || node < 0 || device < 0) {
         std::fprintf(stderr, "%s", RenderUsage);
         return 2;
