@@ -5,8 +5,10 @@
 #include <map>
 
 #ifdef _WIN32
-#include <setupapi.h>
+// windows.h must come first: setupapi.h relies on its types.
 #include <windows.h>
+
+#include <setupapi.h>
 #else
 #include <fstream>
 #include <system_error>
