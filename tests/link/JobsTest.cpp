@@ -172,7 +172,7 @@ TEST_P(JobRangeTest, DatesAndCount) {
 const std::int64_t Today = Day(2024, 3, 15);
 
 INSTANTIATE_TEST_SUITE_P(
-    ThePartsExamples, JobRangeTest,
+    WorkedExamples, JobRangeTest,
     ::testing::Values(
         TRangeCase{"ShDaily1to3Jan2000", DeviceVirsSh, TArchiveKind::Daily, Jan1, Jan1 + 2, Jan1,
                    Jan1 + 2, 0, 2},
