@@ -11,10 +11,12 @@ using Args = std::vector<std::string>;
 
 int CmdStation(const Args& args);     // station [DIR]
 int CmdStationCopy(const Args& args); // station-copy SRC DST
-int CmdRender(const Args& args);      // render --dir DIR --node N --device K [--view V] [--locale L]
+int CmdRender(const Args& args); // render --dir DIR --node N --device K [--view V] [--locale L]
 int CmdWorkbookDump(const Args& args); // workbook-dump FILE
-int CmdExchange(const Args& args);    // exchange --port P --address A --function F --start R --count N ...
-int CmdRead(const Args& args);        // read --dir DIR --node N --device K --view current|settings [--port P]
-int CmdMakeDemo(const Args& args);    // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
+int CmdExchange(
+    const Args& args); // exchange --port P --address A --function F --start R --count N ...
+int CmdRead(
+    const Args& args); // read --dir DIR --node N --device K --view current|settings [--port P]
+int CmdMakeDemo(const Args& args); // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
 
 } // namespace virs::cli
