@@ -6,12 +6,12 @@ namespace virs::sim {
 
 bool TBootloader::TakeHandshake(u8 byte, u32 baud, Bytes& reply) {
     reply.clear();
-    if (!Spec_.Enabled || byte != BootHandshake || baud != Spec_.Baud)
+    if (!Config_.Enabled || byte != BootHandshake || baud != Config_.Baud)
         return false;
-    if (Spec_.RefuseHandshake)
+    if (Config_.RefuseHandshake)
         return true; // heard, but stays silent
-    if (Spec_.HandshakeReply) {
-        reply = {*Spec_.HandshakeReply};
+    if (Config_.HandshakeReply) {
+        reply = {*Config_.HandshakeReply};
         return true;
     }
     reply = {BootHandshake};
@@ -39,7 +39,7 @@ Bytes TBootloader::Receive(const Bytes& data) {
             Image_.push_back(b);
             if (Image_.size() % BootBlockSize != 0)
                 break;
-            if (Spec_.SilentAfterBlock >= 0 && Blocks_ >= Spec_.SilentAfterBlock) {
+            if (Config_.SilentAfterBlock >= 0 && Blocks_ >= Config_.SilentAfterBlock) {
                 State_ = TState::Silent;
                 break;
             }
@@ -48,12 +48,12 @@ Bytes TBootloader::Receive(const Bytes& data) {
             if (Blocks_ == BootBlocks) {
                 Complete_ = true;
                 State_ = TState::Idle;
-                if (!Spec_.ImageFile.empty()) {
-                    std::ofstream out(Spec_.ImageFile, std::ios::binary | std::ios::trunc);
+                if (!Config_.ImageFile.empty()) {
+                    std::ofstream out(Config_.ImageFile, std::ios::binary | std::ios::trunc);
                     out.write(reinterpret_cast<const char*>(Image_.data()),
                               static_cast<std::streamsize>(Image_.size()));
                     if (!out)
-                        Error_ = "не удалось записать образ в " + Spec_.ImageFile.string();
+                        Error_ = "не удалось записать образ в " + Config_.ImageFile.string();
                 }
             }
             break;

@@ -16,7 +16,7 @@ namespace virs::sim {
 inline constexpr u8 BootHandshake = 0xAA, BootStart = 0xA5;
 inline constexpr int BootBlocks = 128, BootBlockSize = 256;
 
-struct TBootloaderSpec {
+struct TBootloaderConfig {
     bool Enabled = false;
     u32 Baud = 115200;
     bool RefuseHandshake = false;     // stays silent on 0xAA
@@ -27,8 +27,8 @@ struct TBootloaderSpec {
 
 class TBootloader {
 public:
-    explicit TBootloader(TBootloaderSpec spec) : Spec_(std::move(spec)) {}
-    bool Enabled() const { return Spec_.Enabled; }
+    explicit TBootloader(TBootloaderConfig config) : Config_(std::move(config)) {}
+    bool Enabled() const { return Config_.Enabled; }
     bool Active() const { return State_ != TState::Idle; }
     // A lone byte on the line while the meter runs Modbus: true when it starts the loader.
     bool TakeHandshake(u8 byte, u32 baud, Bytes& reply);
@@ -43,7 +43,7 @@ public:
 
 private:
     enum class TState { Idle, AwaitStart, Blocks, Silent };
-    TBootloaderSpec Spec_;
+    TBootloaderConfig Config_;
     TState State_ = TState::Idle;
     Bytes Image_;
     int Blocks_ = 0;

@@ -11,11 +11,11 @@
 
 namespace virs::sim {
 
-TSimMeter::TSimMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
-    : Seed_(HashOf(seed, static_cast<u64>(spec.Kind), spec.Address)), Spec_(spec) {
-    Serial_ = spec.Serial ? spec.Serial : static_cast<u16>(1000 + HashOf(Seed_, 1) % 9000);
-    if (spec.Commissioned) {
-        Commissioned_ = *spec.Commissioned;
+TSimMeter::TSimMeter(const TMeterConfig& config, u64 seed, SimSeconds startNow)
+    : Seed_(HashOf(seed, static_cast<u64>(config.Kind), config.Address)), Config_(config) {
+    Serial_ = config.Serial ? config.Serial : static_cast<u16>(1000 + HashOf(Seed_, 1) % 9000);
+    if (config.Commissioned) {
+        Commissioned_ = *config.Commissioned;
     } else {
         // Two to three years of service, starting at midnight.
         const i64 days = 730 + static_cast<i64>(HashOf(Seed_, 2) % 365);
@@ -23,8 +23,8 @@ TSimMeter::TSimMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
     }
     for (int k = 0; k < 4; ++k) {
         TFlowChannel ch;
-        if (k < static_cast<int>(spec.Flows.size()))
-            ch.BaseFlow = spec.Flows[k];
+        if (k < static_cast<int>(config.Flows.size()))
+            ch.BaseFlow = config.Flows[k];
         else
             ch.BaseFlow = 5 + static_cast<int>(HashOf(Seed_, 3, k) % 4500) / 100.0; // 5..50 m3/h
         ch.Swing = 0.2 + UnitOf(HashOf(Seed_, 4, k)) * 0.2;
@@ -41,8 +41,8 @@ TSimMeter::TSimMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
 }
 
 bool TSimMeter::ChannelFailed(int k) const {
-    return std::find(Spec_.FailedChannels.begin(), Spec_.FailedChannels.end(), k + 1) !=
-           Spec_.FailedChannels.end();
+    return std::find(Config_.FailedChannels.begin(), Config_.FailedChannels.end(), k + 1) !=
+           Config_.FailedChannels.end();
 }
 
 u8 TSimMeter::WriteRegisters(u16, const std::vector<u16>&, SimSeconds) {
@@ -57,15 +57,15 @@ bool TSimMeter::TakeBroadcast(u16, const std::vector<u16>&) {
     return false;
 }
 
-std::unique_ptr<TSimMeter> MakeMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow) {
-    switch (spec.Kind) {
+std::unique_ptr<TSimMeter> MakeMeter(const TMeterConfig& config, u64 seed, SimSeconds startNow) {
+    switch (config.Kind) {
     case TMeterKind::Sh:
-        return std::make_unique<TMeterSh>(spec, seed, startNow);
+        return std::make_unique<TMeterSh>(config, seed, startNow);
     case TMeterKind::D:
     case TMeterKind::DK:
-        return std::make_unique<TMeterD>(spec, seed, startNow);
+        return std::make_unique<TMeterD>(config, seed, startNow);
     case TMeterKind::D2:
-        return std::make_unique<TMeterD2>(spec, seed, startNow);
+        return std::make_unique<TMeterD2>(config, seed, startNow);
     }
     return nullptr;
 }

@@ -20,7 +20,7 @@ inline constexpr u8 ExIllegalAddress = 2;
 inline constexpr u8 ExIllegalValue = 3;
 
 // What a scenario says about one meter; everything has a default.
-struct TMeterSpec {
+struct TMeterConfig {
     TMeterKind Kind = TMeterKind::D;
     u8 Address = 1;
     u8 SecondAddress = 0; // ВИРС-Ш adapter: the second address of its pair (0 = none)
@@ -36,15 +36,15 @@ struct TMeterSpec {
 
 class TSimMeter {
 public:
-    TSimMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow);
+    TSimMeter(const TMeterConfig& config, u64 seed, SimSeconds startNow);
     virtual ~TSimMeter() = default;
     TSimMeter(const TSimMeter&) = delete;
     TSimMeter& operator=(const TSimMeter&) = delete;
 
-    TMeterKind Kind() const { return Spec_.Kind; }
-    const TMeterSpec& Spec() const { return Spec_; }
-    virtual bool AnswersAt(u8 address) const { return address == Spec_.Address; }
-    u8 Address() const { return Spec_.Address; }
+    TMeterKind Kind() const { return Config_.Kind; }
+    const TMeterConfig& Config() const { return Config_; }
+    virtual bool AnswersAt(u8 address) const { return address == Config_.Address; }
+    u8 Address() const { return Config_.Address; }
     u16 Serial() const { return Serial_; }
     SimSeconds Commissioned() const { return Commissioned_; }
     const TFlowChannel& Channel(int k) const { return Channels_.at(k); }
@@ -61,13 +61,13 @@ public:
 
 protected:
     u64 Seed_; // the scenario seed mixed with the device's own identity
-    TMeterSpec Spec_;
+    TMeterConfig Config_;
     u16 Serial_;
     SimSeconds Commissioned_;
     std::vector<TFlowChannel> Channels_;
 };
 
-std::unique_ptr<TSimMeter> MakeMeter(const TMeterSpec& spec, u64 seed, SimSeconds startNow);
+std::unique_ptr<TSimMeter> MakeMeter(const TMeterConfig& config, u64 seed, SimSeconds startNow);
 
 // Volume of a channel since commissioning (m3) and operating seconds since then.
 double VolumeSince(const TSimMeter& m, int channel, SimSeconds now);

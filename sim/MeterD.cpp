@@ -27,11 +27,12 @@ u32 Clamp32(double v) {
 }
 } // namespace
 
-TMeterD::TMeterD(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
-    : TSimMeter(spec, seed, startNow) {}
+TMeterD::TMeterD(const TMeterConfig& config, u64 seed, SimSeconds startNow)
+    : TSimMeter(config, seed, startNow) {}
 
 double TMeterD::Multiplier(int k) const {
-    const double code = k < static_cast<int>(Spec_.ScaleCodes.size()) ? Spec_.ScaleCodes[k] : 2.0;
+    const double code =
+        k < static_cast<int>(Config_.ScaleCodes.size()) ? Config_.ScaleCodes[k] : 2.0;
     const long s = std::lrint(code); // halves to even, as the meter's own display does
     return s >= 0 && s <= 4 ? std::pow(10.0, 1 - static_cast<int>(s)) : 10.0;
 }
@@ -91,7 +92,7 @@ std::vector<u16> TMeterD::CurrentRegisters(SimSeconds now) const {
         img.F32(80 + 4u * k, live ? static_cast<float>(MeasuredFlow(Channel(k), now)) : 0.0f);
         img.F32(96 + 4u * k, live ? 1.0f : 0.0f);
         const double code =
-            k < static_cast<int>(Spec_.ScaleCodes.size()) ? Spec_.ScaleCodes[k] : 2.0;
+            k < static_cast<int>(Config_.ScaleCodes.size()) ? Config_.ScaleCodes[k] : 2.0;
         img.F32(112 + 4u * k, static_cast<float>(code));
     }
     std::vector<u16> regs(CurrentCount);
@@ -128,7 +129,7 @@ std::vector<u16> TMeterD::SettingsRegisters() const {
     if (!FourChannels()) {
         img.RegF32(434, 1111.0f);
         img.RegF32(436, 1.0f);
-        img.RegF32(438, Spec_.Address);
+        img.RegF32(438, Config_.Address);
         img.RegF32(440, 3.0f);
         img.RegF32(442, 8.0f);
         img.RegF32(444, 2.0f);
@@ -146,7 +147,7 @@ std::vector<u16> TMeterD::SettingsRegisters() const {
         img.RegF32(462, 1111.0f);
         img.RegF32(464, 1.0f);
         img.RegF32(466, 1.0f);
-        img.RegF32(468, Spec_.Address);
+        img.RegF32(468, Config_.Address);
         img.RegF32(470, 3.0f);
         img.RegF32(472, 8.0f);
         img.RegF32(474, 2.0f);

@@ -23,7 +23,7 @@ inline constexpr u32 DMissingCounter = 0xFFFFFFFFu;
 
 class TMeterD : public TSimMeter {
 public:
-    TMeterD(const TMeterSpec& spec, u64 seed, SimSeconds startNow);
+    TMeterD(const TMeterConfig& config, u64 seed, SimSeconds startNow);
     u8 ReadRegisters(u16 start, u16 count, SimSeconds now, std::vector<u16>& out) override;
     u8 WriteRegisters(u16 start, const std::vector<u16>& values, SimSeconds now) override;
 

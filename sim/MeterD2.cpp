@@ -32,11 +32,11 @@ u32 MicroOf(double v) {
 }
 } // namespace
 
-TMeterD2::TMeterD2(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
-    : TSimMeter(spec, seed, startNow) {}
+TMeterD2::TMeterD2(const TMeterConfig& config, u64 seed, SimSeconds startNow)
+    : TSimMeter(config, seed, startNow) {}
 
 bool TMeterD2::ChannelActive(int k) const {
-    const u8 scheme = Spec_.ChannelScheme <= 6 ? Spec_.ChannelScheme : 1;
+    const u8 scheme = Config_.ChannelScheme <= 6 ? Config_.ChannelScheme : 1;
     return (SchemeChannels[scheme] >> k & 1) != 0;
 }
 
@@ -120,8 +120,8 @@ std::vector<u16> TMeterD2::ImageRegisters(SimSeconds now) const {
     img.U8(183, static_cast<u8>(t.Second));
     // Settings, from register 156 (byte 184 of the image).
     constexpr std::size_t S = 184;
-    img.U8(S + 0, Spec_.ChannelScheme);
-    img.U8(S + 1, Spec_.Address);
+    img.U8(S + 0, Config_.ChannelScheme);
+    img.U8(S + 1, Config_.Address);
     img.U8(S + 2, 3); // 9600
     img.U8(S + 3, 0); // one stop bit
     img.U8(S + 4, 0); // no parity

@@ -23,7 +23,7 @@ struct TD2Record {
 
 class TMeterD2 : public TSimMeter {
 public:
-    TMeterD2(const TMeterSpec& spec, u64 seed, SimSeconds startNow);
+    TMeterD2(const TMeterConfig& config, u64 seed, SimSeconds startNow);
     u8 ReadRegisters(u16 start, u16 count, SimSeconds now, std::vector<u16>& out) override;
     u8 ReadRecordHeader(u16 index, SimSeconds now, std::array<u8, 3>& header) override;
 

@@ -30,8 +30,8 @@ u16 ShHourlyAddress(i64 day, int hour) {
     return static_cast<u16>(ShHourlyFirst + Mod(day, 280) * 24 + hour);
 }
 
-TMeterSh::TMeterSh(const TMeterSpec& spec, u64 seed, SimSeconds startNow)
-    : TSimMeter(spec, seed, startNow), First_(spec.Address), Second_(spec.SecondAddress) {}
+TMeterSh::TMeterSh(const TMeterConfig& config, u64 seed, SimSeconds startNow)
+    : TSimMeter(config, seed, startNow), First_(config.Address), Second_(config.SecondAddress) {}
 
 bool TMeterSh::AnswersAt(u8 address) const {
     return address == First_ || (Second_ != 0 && address == Second_);
@@ -42,7 +42,7 @@ std::vector<u16> TMeterSh::CurrentRegisters(SimSeconds now) const {
     const TFlowChannel& ch = Channel(0);
     const bool failed = ChannelFailed(0);
     const u16 state =
-        Spec_.StateWord ? *Spec_.StateWord : static_cast<u16>(failed ? 0x0003 : 0x0007);
+        Config_.StateWord ? *Config_.StateWord : static_cast<u16>(failed ? 0x0003 : 0x0007);
     const double flow = failed ? 0.0 : MeasuredFlow(ch, now);
     img.U16(0, state);
     img.F32(2, static_cast<float>(flow));
@@ -59,7 +59,7 @@ std::vector<u16> TMeterSh::CurrentRegisters(SimSeconds now) const {
     img.U16(28, static_cast<u16>(t.Hour << 8 | t.Minute));
     // The battery runs down by about a tenth of a volt a year.
     const double years = static_cast<double>(service) / (365.0 * SecondsPerDay);
-    img.U16(30, static_cast<u16>(std::lround(std::max(2.8, Spec_.Battery - 0.1 * years) * 100)));
+    img.U16(30, static_cast<u16>(std::lround(std::max(2.8, Config_.Battery - 0.1 * years) * 100)));
     img.U16(32, Serial_);
     img.U16(34, static_cast<u16>(DayOf(Commissioned_) - 30 + DayNumberOf2000));
     img.U16(36, 210);

@@ -19,7 +19,7 @@ u16 ShHourlyAddress(i64 day, int hour); // the record written at hour:00 of day
 
 class TMeterSh : public TSimMeter {
 public:
-    TMeterSh(const TMeterSpec& spec, u64 seed, SimSeconds startNow);
+    TMeterSh(const TMeterConfig& config, u64 seed, SimSeconds startNow);
     bool AnswersAt(u8 address) const override;
     u8 ReadRegisters(u16 start, u16 count, SimSeconds now, std::vector<u16>& out) override;
     u8 WriteRegisters(u16 start, const std::vector<u16>& values, SimSeconds now) override;

@@ -55,9 +55,9 @@ bool DialOutcomeFromName(const std::string& name, TDialOutcome& out) {
     return false;
 }
 
-THayesModem::THayesModem(TModemSpec spec)
-    : Spec_(std::move(spec)), Baud_(Spec_.Baud), Parity_(Spec_.Parity),
-      TwoStop_(Spec_.TwoStopBits) {
+THayesModem::THayesModem(TModemConfig config)
+    : Config_(std::move(config)), Baud_(Config_.Baud), Parity_(Config_.Parity),
+      TwoStop_(Config_.TwoStopBits) {
     Factory_.S[0] = 0;
     Factory_.S[2] = 43;
     Factory_.S[3] = 13;
@@ -66,7 +66,7 @@ THayesModem::THayesModem(TModemSpec spec)
     Factory_.S[7] = 50;
     Factory_.S[12] = 50; // escape guard time, 1/50 s
     Stored_ = Factory_;
-    Stored_.Echo = Spec_.Echo;
+    Stored_.Echo = Config_.Echo;
     Profile_ = Stored_;
 }
 
@@ -106,7 +106,7 @@ void THayesModem::Receive(const Bytes& data, const TLineSettings& line, i64 nowM
         DialDueMs_ = -1;
         Mode_ = TMode::Command;
         Line_.clear();
-        Result("NO CARRIER", 3, nowMs + Spec_.ReplyDelayMs);
+        Result("NO CARRIER", 3, nowMs + Config_.ReplyDelayMs);
         LastRxMs_ = nowMs;
         return;
     }
@@ -161,7 +161,7 @@ void THayesModem::Execute(const std::string& rawLine, i64 nowMs) {
     Commands_.push_back(line.substr(at));
     const std::string cmd = up.substr(at + 2);
     const std::string original = line.substr(at + 2);
-    const i64 due = nowMs + Spec_.ReplyDelayMs;
+    const i64 due = nowMs + Config_.ReplyDelayMs;
     std::string info; // lines of information before the final result
     std::size_t pos = 0;
     bool ok = true;
@@ -192,7 +192,7 @@ void THayesModem::Execute(const std::string& rawLine, i64 nowMs) {
             break;
         case 'I':
             NumberAt(cmd, pos, 0);
-            info += "\r\n" + Spec_.Model + "\r\n";
+            info += "\r\n" + Config_.Model + "\r\n";
             break;
         case 'H':
             NumberAt(cmd, pos, 0);
@@ -299,31 +299,31 @@ bool THayesModem::ExecuteExtended(const std::string& cmd, std::string& info) {
         line("+ICF: " + std::to_string(format) + "," + (Parity_ == TParity::Even ? "1" : "0"));
         return true;
     }
-    if (!Spec_.Gsm)
+    if (!Config_.Gsm)
         return false; // a dial-up modem knows no mobile-network commands
     if (cmd == "CGMI" || cmd == "GMI") {
-        line(Spec_.Manufacturer);
+        line(Config_.Manufacturer);
         return true;
     }
     if (cmd == "CGMM" || cmd == "GMM") {
-        line(Spec_.Model);
+        line(Config_.Model);
         return true;
     }
     if (cmd == "CPIN?") {
-        if (Spec_.PinState == "NO SIM") {
+        if (Config_.PinState == "NO SIM") {
             info += "\r\n+CME ERROR: 10\r\n";
             return true;
         }
-        line("+CPIN: " + Spec_.PinState);
+        line("+CPIN: " + Config_.PinState);
         return true;
     }
     if (cmd == "CREG?") {
-        line("+CREG: 0," + std::to_string(Spec_.Registration));
+        line("+CREG: 0," + std::to_string(Config_.Registration));
         return true;
     }
     if (cmd == "COPS?") {
-        if (Spec_.Registration == 1 || Spec_.Registration == 5)
-            line("+COPS: 0,0,\"" + Spec_.Operator + "\"");
+        if (Config_.Registration == 1 || Config_.Registration == 5)
+            line("+COPS: 0,0,\"" + Config_.Operator + "\"");
         else
             line("+COPS: 0");
         return true;
@@ -342,11 +342,11 @@ void THayesModem::Dial(const std::string& rest, i64 nowMs) {
     const bool voice = s.find(';') != std::string::npos;
     const std::string number = DialledDigits(s);
     if (number.empty()) {
-        Result("ERROR", 4, nowMs + Spec_.ReplyDelayMs);
+        Result("ERROR", 4, nowMs + Config_.ReplyDelayMs);
         return;
     }
-    Pending_ = TPhoneEntry{number, TDialOutcome::NoCarrier, "", Spec_.UnknownNumberDelayMs, 0};
-    for (const TPhoneEntry& e : Spec_.PhoneBook)
+    Pending_ = TPhoneEntry{number, TDialOutcome::NoCarrier, "", Config_.UnknownNumberDelayMs, 0};
+    for (const TPhoneEntry& e : Config_.PhoneBook)
         if (DialledDigits(e.Number) == number)
             Pending_ = e;
     if (voice && Pending_.Outcome == TDialOutcome::Connect)

@@ -34,7 +34,7 @@ struct TPhoneEntry {
     u8 Byte = 0x0C;     // SingleByte: the byte sent
 };
 
-struct TModemSpec {
+struct TModemConfig {
     bool Gsm = false;
     u32 Baud = 9600; // 0: follows any speed (autobaud)
     TParity Parity = TParity::None;
@@ -53,7 +53,7 @@ struct TModemSpec {
 
 class THayesModem {
 public:
-    explicit THayesModem(TModemSpec spec);
+    explicit THayesModem(TModemConfig config);
 
     bool Understands(const TLineSettings& line) const;
     // Bytes from the computer at monotonic time nowMs.
@@ -68,7 +68,7 @@ public:
     bool OnLine() const { return Mode_ == TMode::OnLine; }
     bool CallUp() const { return CallUp_; }
     const std::string& Site() const { return Site_; }
-    int DataDelayMs() const { return Spec_.DataDelayMs; }
+    int DataDelayMs() const { return Config_.DataDelayMs; }
     Bytes TakeData(); // bytes received on line, for the site's meters
     const std::vector<std::string>& Commands() const {
         return Commands_;
@@ -90,7 +90,7 @@ private:
     void Dial(const std::string& dialString, i64 nowMs);
     int GuardMs() const { return Profile_.S[12] * 20; }
 
-    TModemSpec Spec_;
+    TModemConfig Config_;
     TMode Mode_ = TMode::Command;
     TProfile Profile_, Stored_, Factory_;
     u32 Baud_;

@@ -122,9 +122,9 @@ TParity ParityFrom(TObjectReader& r, const std::string& key, TParity fallback) {
     r.Fail("чётность \"" + s + "\": допустимо none, odd, even", key);
 }
 
-TMeterSpec ReadMeter(const json& j, const std::string& path) {
+TMeterConfig ReadMeter(const json& j, const std::string& path) {
     TObjectReader r(j, path);
-    TMeterSpec m;
+    TMeterConfig m;
     const json* type = r.Get("type");
     if (!type)
         r.Fail("не указан тип прибора (\"type\": \"ВИРС-Ш\", \"ВИРС-Д\", \"ВИРС-ДК\" или "
@@ -209,9 +209,9 @@ TFault ReadFault(const json& j, const std::string& path) {
     return f;
 }
 
-TSiteSpec ReadSite(const json& j, const std::string& path, const std::string& fallbackName) {
+TSiteConfig ReadSite(const json& j, const std::string& path, const std::string& fallbackName) {
     TObjectReader r(j, path);
-    TSiteSpec s;
+    TSiteConfig s;
     if (!r.String("name", s.Name))
         s.Name = fallbackName;
     if (const json* a = r.Array("devices"))
@@ -229,9 +229,9 @@ TSiteSpec ReadSite(const json& j, const std::string& path, const std::string& fa
     return s;
 }
 
-TModemSpec ReadModem(const json& j, const std::string& path) {
+TModemConfig ReadModem(const json& j, const std::string& path) {
     TObjectReader r(j, path);
-    TModemSpec m;
+    TModemConfig m;
     std::string type = "dialup";
     r.String("type", type);
     if (type != "dialup" && type != "gsm")
@@ -275,9 +275,9 @@ TModemSpec ReadModem(const json& j, const std::string& path) {
     return m;
 }
 
-TBootloaderSpec ReadBoot(const json& j, const std::string& path) {
+TBootloaderConfig ReadBoot(const json& j, const std::string& path) {
     TObjectReader r(j, path);
-    TBootloaderSpec b;
+    TBootloaderConfig b;
     b.Enabled = true;
     r.Bool("enabled", b.Enabled);
     r.Int("baud", b.Baud, 1200, 115200);
@@ -320,7 +320,7 @@ void ReadScenario(const json& root, TScenario& sc) {
                                          "узел \"" + sc.Sites[i].Name + "\" уже есть"};
         }
     auto knownSite = [&](const std::string& name) {
-        for (const TSiteSpec& s : sc.Sites)
+        for (const TSiteConfig& s : sc.Sites)
             if (s.Name == name)
                 return true;
         return false;
@@ -332,7 +332,7 @@ void ReadScenario(const json& root, TScenario& sc) {
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const std::string path = Index("lines", i);
         TObjectReader l((*lines)[i], path);
-        TLineSpec line;
+        TLineConfig line;
         if (l.Has("com")) {
             unsigned com = 0;
             l.Int("com", com, 1, 255);
@@ -348,9 +348,9 @@ void ReadScenario(const json& root, TScenario& sc) {
         l.Int("turnaround_ms", line.TurnaroundMs, 0, 10000);
         if (line.Modem) {
             const json* m = l.Get("modem");
-            line.ModemSpec = m ? ReadModem(*m, l.Sub("modem")) : TModemSpec{};
-            for (std::size_t k = 0; k < line.ModemSpec.PhoneBook.size(); ++k) {
-                const TPhoneEntry& e = line.ModemSpec.PhoneBook[k];
+            line.ModemConfig = m ? ReadModem(*m, l.Sub("modem")) : TModemConfig{};
+            for (std::size_t k = 0; k < line.ModemConfig.PhoneBook.size(); ++k) {
+                const TPhoneEntry& e = line.ModemConfig.PhoneBook[k];
                 if (!e.Site.empty() && !knownSite(e.Site))
                     throw TScenarioError{l.Sub("modem.phone_book[" + std::to_string(k) + "].site"),
                                          "нет узла \"" + e.Site + "\" в \"sites\""};
@@ -364,7 +364,7 @@ void ReadScenario(const json& root, TScenario& sc) {
                     l.Fail("укажите либо \"site\", либо \"devices\"", "devices");
                 json site = json::object();
                 site["devices"] = *d;
-                TSiteSpec s = ReadSite(site, path, "линия " + std::to_string(i + 1));
+                TSiteConfig s = ReadSite(site, path, "линия " + std::to_string(i + 1));
                 line.Site = s.Name;
                 sc.Sites.push_back(std::move(s));
             } else if (!named) {
@@ -400,17 +400,17 @@ bool MeterKindFromName(const std::string& name, TMeterKind& out) {
 
 TScenario DefaultScenario() {
     TScenario sc;
-    TSiteSpec site;
+    TSiteConfig site;
     site.Name = "прямая линия";
     const TMeterKind kinds[] = {TMeterKind::Sh, TMeterKind::D, TMeterKind::DK, TMeterKind::D2};
     for (int i = 0; i < 4; ++i) {
-        TMeterSpec m;
+        TMeterConfig m;
         m.Kind = kinds[i];
         m.Address = static_cast<u8>(i + 1);
         site.Meters.push_back(m);
     }
     sc.Sites.push_back(site);
-    TLineSpec line;
+    TLineConfig line;
     line.Site = site.Name;
     sc.Lines.push_back(line);
     return sc;
@@ -461,14 +461,14 @@ bool LoadScenario(const std::filesystem::path& file, TScenario& out, std::string
     return ParseScenario(text.str(), file.string(), out, error);
 }
 
-bool ParseFaultOption(const std::string& spec, TFault& out, std::string& error) {
+bool ParseFaultOption(const std::string& config, TFault& out, std::string& error) {
     json j = json::object();
-    std::stringstream items(spec);
+    std::stringstream items(config);
     std::string item;
     while (std::getline(items, item, ',')) {
         const std::size_t eq = item.find('=');
         if (eq == std::string::npos) {
-            error = "--fault " + spec + ": ожидается ключ=значение, а не \"" + item + "\"";
+            error = "--fault " + config + ": ожидается ключ=значение, а не \"" + item + "\"";
             return false;
         }
         const std::string key = item.substr(0, eq), value = item.substr(eq + 1);

@@ -16,19 +16,19 @@
 
 namespace virs::sim {
 
-struct TSiteSpec {
+struct TSiteConfig {
     std::string Name;
-    std::vector<TMeterSpec> Meters;
+    std::vector<TMeterConfig> Meters;
     std::vector<TFault> Faults;
 };
 
-struct TLineSpec {
+struct TLineConfig {
     std::optional<unsigned> Com;
     bool Modem = false;
-    std::string Site;      // direct line: the site on the wire
-    TModemSpec ModemSpec;  // modem line
-    TBootloaderSpec Boot;  // direct line: a meter listening for its loader
-    int TurnaroundMs = 15; // from the end of a request to the answer
+    std::string Site;         // direct line: the site on the wire
+    TModemConfig ModemConfig; // modem line
+    TBootloaderConfig Boot;   // direct line: a meter listening for its loader
+    int TurnaroundMs = 15;    // from the end of a request to the answer
 };
 
 struct TScenario {
@@ -36,8 +36,8 @@ struct TScenario {
     std::optional<SimSeconds> Now; // none: the host's local time
     bool ClockRuns = true;
     bool Pacing = true;
-    std::vector<TSiteSpec> Sites;
-    std::vector<TLineSpec> Lines;
+    std::vector<TSiteConfig> Sites;
+    std::vector<TLineConfig> Lines;
 };
 
 TScenario DefaultScenario();
@@ -47,7 +47,7 @@ bool ParseScenario(const std::string& text, const std::string& fileName, TScenar
                    std::string& error);
 bool LoadScenario(const std::filesystem::path& file, TScenario& out, std::string& error);
 // One fault from the command line: "device=2,kind=bad_crc,on_request=3".
-bool ParseFaultOption(const std::string& spec, TFault& out, std::string& error);
+bool ParseFaultOption(const std::string& config, TFault& out, std::string& error);
 bool MeterKindFromName(const std::string& name, TMeterKind& out);
 
 } // namespace virs::sim

@@ -26,12 +26,12 @@ void SleepUntilMs(i64 ms) {
 }
 } // namespace
 
-TLineServer::TLineServer(TSimStation& station, const TLineSpec& spec, std::unique_ptr<TPtyPort> pty,
-                         std::string name)
-    : Station_(station), Spec_(spec), Pty_(std::move(pty)), Name_(std::move(name)),
-      Boot_(spec.Boot) {
-    if (spec.Modem)
-        Modem_ = std::make_unique<THayesModem>(spec.ModemSpec);
+TLineServer::TLineServer(TSimStation& station, const TLineConfig& config,
+                         std::unique_ptr<TPtyPort> pty, std::string name)
+    : Station_(station), Config_(config), Pty_(std::move(pty)), Name_(std::move(name)),
+      Boot_(config.Boot) {
+    if (config.Modem)
+        Modem_ = std::make_unique<THayesModem>(config.ModemConfig);
 }
 
 double TLineServer::ByteSeconds(const TLineSettings& s) const {
@@ -43,7 +43,7 @@ double TLineServer::ByteSeconds(const TLineSettings& s) const {
 TMeterBus* TLineServer::CurrentBus() {
     if (Modem_)
         return Modem_->OnLine() ? Station_.Site(Modem_->Site()) : nullptr;
-    return Station_.Site(Spec_.Site);
+    return Station_.Site(Config_.Site);
 }
 
 // The answer leaves after the request has fully arrived (at the line's pace)
@@ -52,7 +52,7 @@ void TLineServer::Send(const TReplyPlan& plan, i64 requestEndMs, int extraDelayM
     const TLineSettings line = Pty_->Settings();
     const double byteSeconds = ByteSeconds(line);
     const int turnaround =
-        Station_.TurnaroundOverride() >= 0 ? Station_.TurnaroundOverride() : Spec_.TurnaroundMs;
+        Station_.TurnaroundOverride() >= 0 ? Station_.TurnaroundOverride() : Config_.TurnaroundMs;
     i64 at =
         std::max(MonotonicMs(), requestEndMs) + (Station_.Pacing() ? turnaround : 0) + extraDelayMs;
     for (const TBurst& burst : plan) {
@@ -201,9 +201,9 @@ TSimStation::TSimStation(const TScenario& scenario, TSimLog& log, bool pacing,
       Turnaround_(turnaroundOverride),
       Clock_(scenario.Now ? *scenario.Now : HostLocalNow(), scenario.ClockRuns) {
     const SimSeconds start = Clock_.Now();
-    for (const TSiteSpec& site : Scenario_.Sites) {
+    for (const TSiteConfig& site : Scenario_.Sites) {
         auto bus = std::make_unique<TMeterBus>(site.Name);
-        for (const TMeterSpec& m : site.Meters)
+        for (const TMeterConfig& m : site.Meters)
             bus->AddMeter(MakeMeter(m, Scenario_.Seed, start));
         for (const TFault& f : site.Faults)
             bus->Faults().Add(f);
@@ -223,11 +223,11 @@ TMeterBus* TSimStation::Site(const std::string& name) {
 bool TSimStation::Open(const std::vector<unsigned>& comNumbers, bool replaceAliases,
                        std::string& error) {
     for (std::size_t i = 0; i < Scenario_.Lines.size(); ++i) {
-        const TLineSpec& spec = Scenario_.Lines[i];
+        const TLineConfig& config = Scenario_.Lines[i];
         auto pty = TPtyPort::Open(error);
         if (!pty)
             return false;
-        std::optional<unsigned> com = spec.Com;
+        std::optional<unsigned> com = config.Com;
         if (i < comNumbers.size())
             com = comNumbers[i];
         std::string name = "линия " + std::to_string(i + 1);
@@ -236,7 +236,7 @@ bool TSimStation::Open(const std::vector<unsigned>& comNumbers, bool replaceAlia
                 return false;
             name = "COM" + std::to_string(*com);
         }
-        Lines_.push_back(std::make_unique<TLineServer>(*this, spec, std::move(pty), name));
+        Lines_.push_back(std::make_unique<TLineServer>(*this, config, std::move(pty), name));
     }
     return true;
 }
@@ -261,9 +261,9 @@ std::vector<std::string> TSimStation::Describe() {
     std::vector<std::string> out;
     for (auto& line : Lines_) {
         std::string text = line->Name() + "  " + line->Pty().SlavePath() + "  ";
-        const TLineSpec& spec = line->Spec();
-        if (spec.Modem) {
-            const TModemSpec& m = spec.ModemSpec;
+        const TLineConfig& config = line->Config();
+        if (config.Modem) {
+            const TModemConfig& m = config.ModemConfig;
             text += std::string(m.Gsm ? "GSM-модем" : "модем") + " " + std::to_string(m.Baud) +
                     " " +
                     (m.Parity == TParity::None  ? "8N"
@@ -273,12 +273,12 @@ std::vector<std::string> TSimStation::Describe() {
             for (const TPhoneEntry& e : m.PhoneBook)
                 text += " " + e.Number + (e.Site.empty() ? "" : "→" + e.Site);
         } else {
-            text += "прямая линия, узел \"" + spec.Site + "\":";
-            if (TMeterBus* bus = Site(spec.Site))
+            text += "прямая линия, узел \"" + config.Site + "\":";
+            if (TMeterBus* bus = Site(config.Site))
                 for (const auto& m : bus->Meters())
                     text += std::string(" ") + MeterKindName(m->Kind()) + "@" +
                             std::to_string(m->Address());
-            if (spec.Boot.Enabled)
+            if (config.Boot.Enabled)
                 text += ", загрузчик";
         }
         out.push_back(text);

@@ -25,12 +25,12 @@ class TSimStation;
 // commands or loader bytes in it, and answers at the pace of the line.
 class TLineServer {
 public:
-    TLineServer(TSimStation& station, const TLineSpec& spec, std::unique_ptr<TPtyPort> pty,
+    TLineServer(TSimStation& station, const TLineConfig& config, std::unique_ptr<TPtyPort> pty,
                 std::string name);
     void Run(const std::atomic<bool>& stop);
     TPtyPort& Pty() { return *Pty_; }
     const std::string& Name() const { return Name_; }
-    const TLineSpec& Spec() const { return Spec_; }
+    const TLineConfig& Config() const { return Config_; }
     THayesModem* Modem() { return Modem_.get(); }
     TBootloader& Bootloader() { return Boot_; }
 
@@ -41,7 +41,7 @@ private:
     double ByteSeconds(const TLineSettings& s) const;
 
     TSimStation& Station_;
-    TLineSpec Spec_;
+    TLineConfig Config_;
     std::unique_ptr<TPtyPort> Pty_;
     std::string Name_;
     std::unique_ptr<THayesModem> Modem_;

@@ -133,11 +133,11 @@ int main(int argc, char** argv) {
     }
     if (!clockText.empty())
         scenario.ClockRuns = clockText == "running";
-    for (TSiteSpec& site : scenario.Sites)
+    for (TSiteConfig& site : scenario.Sites)
         site.Faults.insert(site.Faults.end(), faults.begin(), faults.end());
     if (!bootImage.empty()) {
         bool placed = false;
-        for (TLineSpec& line : scenario.Lines)
+        for (TLineConfig& line : scenario.Lines)
             if (!line.Modem && !placed) {
                 line.Boot.Enabled = true;
                 line.Boot.ImageFile = bootImage;

@@ -18,8 +18,9 @@ SimSeconds At(const char* text) {
     return t;
 }
 
-TMeterSpec Spec(TMeterKind kind, u8 address, const char* commissioned = "2019-06-01T00:00:00") {
-    TMeterSpec s;
+TMeterConfig MeterConfigOf(TMeterKind kind, u8 address,
+                           const char* commissioned = "2019-06-01T00:00:00") {
+    TMeterConfig s;
     s.Kind = kind;
     s.Address = address;
     s.Commissioned = At(commissioned);
@@ -52,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ShAddressCase{280, 0, 2461}, ShAddressCase{281, 5, 2490}));
 
 TEST(ShArchive, DailyRecordIsTheDayWholeAndItsPredecessorTheDayBefore) {
-    TMeterSh m(Spec(TMeterKind::Sh, 1), 3, Now);
+    TMeterSh m(MeterConfigOf(TMeterKind::Sh, 1), 3, Now);
     const u16 a = ShDailyAddress(Today - 1);
     SimSeconds from = 0, to = 0, from1 = 0, to1 = 0;
     ASSERT_TRUE(m.RecordPeriod(a, Now, from, to));
@@ -77,7 +78,7 @@ TEST(ShArchive, DailyRecordIsTheDayWholeAndItsPredecessorTheDayBefore) {
 }
 
 TEST(ShArchive, RingsWrapAtTheirEnds) {
-    TMeterSh m(Spec(TMeterKind::Sh, 1), 3, Now);
+    TMeterSh m(MeterConfigOf(TMeterKind::Sh, 1), 3, Now);
     SimSeconds from = 0, to = 0, wrapFrom = 0, wrapTo = 0;
     // Hourly: the record before 2461 is 9180.
     ASSERT_TRUE(m.RecordPeriod(ShHourlyFirst, Now, from, to));
@@ -100,7 +101,7 @@ TEST(ShArchive, RingsWrapAtTheirEnds) {
 }
 
 TEST(ShArchive, SomeRecordsInvalidMostValidEmptyBeforeCommissioning) {
-    TMeterSh m(Spec(TMeterKind::Sh, 1, "2021-01-01T00:00:00"), 3, Now);
+    TMeterSh m(MeterConfigOf(TMeterKind::Sh, 1, "2021-01-01T00:00:00"), 3, Now);
     int valid = 0, invalid = 0;
     for (i64 d = Today - 400; d < Today; ++d) {
         u16 rec[5];
@@ -117,7 +118,7 @@ TEST(ShArchive, SomeRecordsInvalidMostValidEmptyBeforeCommissioning) {
 }
 
 TEST(ShAdapter, BroadcastGivesAPairOfAddresses) {
-    TMeterSh m(Spec(TMeterKind::Sh, 1), 3, Now);
+    TMeterSh m(MeterConfigOf(TMeterKind::Sh, 1), 3, Now);
     EXPECT_TRUE(m.AnswersAt(1));
     EXPECT_FALSE(m.TakeBroadcast(20, {0x0503})); // low byte must be 2
     EXPECT_FALSE(m.TakeBroadcast(21, {0x0502}));
@@ -146,9 +147,9 @@ u32 U32(const std::vector<u16>& r, int reg) {
 }
 
 TEST(DArchive, DailyPeriodValuesAndIntegrators) {
-    TMeterSpec spec = Spec(TMeterKind::D, 2);
-    spec.ScaleCodes = {2, 3, 2, 2};
-    TMeterD m(spec, 3, Now);
+    TMeterConfig config = MeterConfigOf(TMeterKind::D, 2);
+    config.ScaleCodes = {2, 3, 2, 2};
+    TMeterD m(config, 3, Now);
     const SimSeconds from = (Today - 1) * SecondsPerDay, to = Today * SecondsPerDay;
     const auto r = Record(m, 24, 3, 14, 0, 0, TDArchiveKind::Daily);
     u32 expected[8];
@@ -173,7 +174,7 @@ TEST(DArchive, DailyPeriodValuesAndIntegrators) {
 }
 
 TEST(DArchive, MonthlyLeapFebruaryAndHourlyEventRegisters) {
-    TMeterD m(Spec(TMeterKind::DK, 3), 5, Now);
+    TMeterD m(MeterConfigOf(TMeterKind::DK, 3), 5, Now);
     const auto feb = Record(m, 24, 2, 1, 0, 0, TDArchiveKind::Monthly);
     double outage = 0;
     for (i64 d = DaysFromCivil(2024, 2, 1); d < DaysFromCivil(2024, 3, 1); ++d)
@@ -192,7 +193,7 @@ TEST(DArchive, MonthlyLeapFebruaryAndHourlyEventRegisters) {
 }
 
 TEST(DArchive, MissingRecordsReadAllOnes) {
-    TMeterD m(Spec(TMeterKind::D, 2), 3, Now);
+    TMeterD m(MeterConfigOf(TMeterKind::D, 2), 3, Now);
     // Today is not finished; an hour 70 days back is beyond the hourly ring.
     for (const auto& r : {Record(m, 24, 3, 15, 0, 0, TDArchiveKind::Daily),
                           Record(m, 24, 1, 5, 3, 0, TDArchiveKind::Hourly),
@@ -213,7 +214,7 @@ TEST(DArchive, MissingRecordsReadAllOnes) {
 }
 
 TEST(DArchive, SelectorRefusesImpossibleDates) {
-    TMeterD m(Spec(TMeterKind::D, 2), 3, Now);
+    TMeterD m(MeterConfigOf(TMeterKind::D, 2), 3, Now);
     EXPECT_EQ(m.WriteRegisters(0, {24 << 8 | 2, 30 << 8, 1}, Now), ExIllegalValue);     // 30 Feb
     EXPECT_EQ(m.WriteRegisters(0, {24 << 8 | 3, 1 << 8 | 24, 0}, Now), ExIllegalValue); // hour 24
     EXPECT_EQ(m.WriteRegisters(0, {24 << 8 | 3, 1 << 8, 3}, Now), ExIllegalValue);      // kind 3
@@ -224,7 +225,7 @@ TEST(DArchive, SelectorRefusesImpossibleDates) {
 // ---- ВИРС-Д2 ----
 
 TEST(D2Archive, HeadersNameTheDayOfTheirSlot) {
-    TMeterD2 m(Spec(TMeterKind::D2, 4), 9, Now);
+    TMeterD2 m(MeterConfigOf(TMeterKind::D2, 4), 9, Now);
     std::array<u8, 3> h{};
     auto day = [&] { return h[1] | h[2] << 8; };
     // Yesterday's daily slot; today's slot still holds the day 512 days back.
@@ -250,7 +251,7 @@ TEST(D2Archive, HeadersNameTheDayOfTheirSlot) {
 }
 
 TEST(D2Archive, MissingDaysAndClearedCounters) {
-    TMeterD2 m(Spec(TMeterKind::D2, 4), 9, Now);
+    TMeterD2 m(MeterConfigOf(TMeterKind::D2, 4), 9, Now);
     int missing = 0, cleared = 0;
     for (i64 d = Today - 500; d < Today; ++d) {
         std::array<u8, 3> h{};

@@ -38,10 +38,10 @@ Bytes Program(TBootloader& boot, u32 baud, bool& handshakeOk) {
 
 TEST(Bootloader, TakesTheWholeImageAndWritesIt) {
     test::TempFolder dir;
-    TBootloaderSpec spec;
-    spec.Enabled = true;
-    spec.ImageFile = dir.Path() / "image.vrs";
-    TBootloader boot(spec);
+    TBootloaderConfig config;
+    config.Enabled = true;
+    config.ImageFile = dir.Path() / "image.vrs";
+    TBootloader boot(config);
     bool ok = false;
     const Bytes answers = Program(boot, 115200, ok);
     ASSERT_TRUE(ok);
@@ -50,21 +50,21 @@ TEST(Bootloader, TakesTheWholeImageAndWritesIt) {
         EXPECT_EQ(answers[k], k);
     EXPECT_TRUE(boot.Complete());
     EXPECT_FALSE(boot.Active());
-    std::ifstream in(spec.ImageFile, std::ios::binary);
+    std::ifstream in(config.ImageFile, std::ios::binary);
     const Bytes written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(written, Image());
 }
 
 struct BootFaultCase {
     const char* Name;
-    TBootloaderSpec Spec;
+    TBootloaderConfig Spec;
     u32 Baud;
     bool HandshakeOk;
     std::size_t Answers;
 };
 
-TBootloaderSpec Boot(bool refuse, int silentAfter, int reply = -1) {
-    TBootloaderSpec s;
+TBootloaderConfig Boot(bool refuse, int silentAfter, int reply = -1) {
+    TBootloaderConfig s;
     s.Enabled = true;
     s.RefuseHandshake = refuse;
     s.SilentAfterBlock = silentAfter;
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.Name); });
 
 TEST(Bootloader, DisabledIgnoresTheHandshake) {
-    TBootloader boot(TBootloaderSpec{});
+    TBootloader boot(TBootloaderConfig{});
     Bytes reply;
     EXPECT_FALSE(boot.TakeHandshake(BootHandshake, 115200, reply));
     EXPECT_TRUE(reply.empty());

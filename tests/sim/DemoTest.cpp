@@ -31,29 +31,29 @@ TEST(DemoStation, BaseMatchesTheDemoScenario) {
     ASSERT_EQ(sc.Lines.size(), 3u);
     for (int n = 0; n < 3; ++n) {
         const TNode& node = base.Nodes[n];
-        const TLineSpec& line = sc.Lines[n];
+        const TLineConfig& line = sc.Lines[n];
         EXPECT_EQ(node.LinkType, n);
         EXPECT_EQ(node.ComPort, 150 + n);
         EXPECT_EQ(line.Modem, n != 0);
         std::string site = line.Site;
         if (line.Modem) {
-            EXPECT_EQ(line.ModemSpec.Gsm, n == 2);
-            EXPECT_EQ(line.ModemSpec.Baud, BaudRates[node.BaudIndex]);
-            for (const TPhoneEntry& e : line.ModemSpec.PhoneBook)
+            EXPECT_EQ(line.ModemConfig.Gsm, n == 2);
+            EXPECT_EQ(line.ModemConfig.Baud, BaudRates[node.BaudIndex]);
+            for (const TPhoneEntry& e : line.ModemConfig.PhoneBook)
                 if (e.Number == node.Phone.Get()) {
                     EXPECT_EQ(e.Outcome, TDialOutcome::Connect);
                     site = e.Site;
                 }
         }
-        const TSiteSpec* spec = nullptr;
-        for (const TSiteSpec& s : sc.Sites)
+        const TSiteConfig* config = nullptr;
+        for (const TSiteConfig& s : sc.Sites)
             if (s.Name == site)
-                spec = &s;
-        ASSERT_NE(spec, nullptr) << "node " << n << " reaches no site";
+                config = &s;
+        ASSERT_NE(config, nullptr) << "node " << n << " reaches no site";
         ASSERT_EQ(base.DeviceCount(n), 4);
         for (int d = 0; d < 4; ++d) {
             bool found = false;
-            for (const TMeterSpec& m : spec->Meters)
+            for (const TMeterConfig& m : config->Meters)
                 found |= m.Address == base.Devices[n][d].NetAddress &&
                          static_cast<int>(m.Kind) == base.Devices[n][d].DeviceType;
             EXPECT_TRUE(found) << "node " << n << " device " << d;

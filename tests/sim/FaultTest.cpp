@@ -13,13 +13,13 @@ using test::ReadRequest;
 
 std::unique_ptr<TMeterBus> BusWith(const TFault& f) {
     auto bus = std::make_unique<TMeterBus>("faults");
-    TMeterSpec spec;
-    spec.Kind = TMeterKind::D;
-    spec.Address = 2;
-    bus->AddMeter(MakeMeter(spec, 1, 0));
-    spec.Kind = TMeterKind::Sh;
-    spec.Address = 1;
-    bus->AddMeter(MakeMeter(spec, 1, 0));
+    TMeterConfig config;
+    config.Kind = TMeterKind::D;
+    config.Address = 2;
+    bus->AddMeter(MakeMeter(config, 1, 0));
+    config.Kind = TMeterKind::Sh;
+    config.Address = 1;
+    bus->AddMeter(MakeMeter(config, 1, 0));
     bus->Faults().Add(f);
     return bus;
 }

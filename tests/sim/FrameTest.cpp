@@ -24,11 +24,11 @@ std::unique_ptr<TMeterBus> MakeBus() {
     auto bus = std::make_unique<TMeterBus>("test");
     const TMeterKind kinds[] = {TMeterKind::Sh, TMeterKind::D, TMeterKind::DK, TMeterKind::D2};
     for (int i = 0; i < 4; ++i) {
-        TMeterSpec spec;
-        spec.Kind = kinds[i];
-        spec.Address = static_cast<u8>(i + 1);
-        spec.Serial = static_cast<u16>(4100 + i);
-        bus->AddMeter(MakeMeter(spec, 7, Now()));
+        TMeterConfig config;
+        config.Kind = kinds[i];
+        config.Address = static_cast<u8>(i + 1);
+        config.Serial = static_cast<u16>(4100 + i);
+        bus->AddMeter(MakeMeter(config, 7, Now()));
     }
     return bus;
 }

@@ -181,14 +181,14 @@ TEST_F(SimLine, AdapterTakesBroadcastAddresses) {
 
 TScenario ModemScenario(bool gsm, TParity parity, bool twoStop) {
     TScenario sc = Fixed();
-    TLineSpec line;
+    TLineConfig line;
     line.Modem = true;
-    line.ModemSpec.Gsm = gsm;
-    line.ModemSpec.Parity = parity;
-    line.ModemSpec.TwoStopBits = twoStop;
-    line.ModemSpec.PhoneBook = {{"84951234567", TDialOutcome::Connect, sc.Sites[0].Name, 300, 0},
-                                {"84950000000", TDialOutcome::Busy, "", 300, 0}};
-    line.ModemSpec.DataDelayMs = 0;
+    line.ModemConfig.Gsm = gsm;
+    line.ModemConfig.Parity = parity;
+    line.ModemConfig.TwoStopBits = twoStop;
+    line.ModemConfig.PhoneBook = {{"84951234567", TDialOutcome::Connect, sc.Sites[0].Name, 300, 0},
+                                  {"84950000000", TDialOutcome::Busy, "", 300, 0}};
+    line.ModemConfig.DataDelayMs = 0;
     sc.Lines = {line};
     return sc;
 }

@@ -15,7 +15,7 @@ struct ModemDriver {
     i64 Clock = 1000000;
     TLineSettings Line = At9600;
 
-    explicit ModemDriver(TModemSpec spec) : Modem(std::move(spec)) {}
+    explicit ModemDriver(TModemConfig config) : Modem(std::move(config)) {}
     std::string Run(int ms) {
         std::string out;
         for (int i = 0; i <= ms; i += 5) {
@@ -32,8 +32,8 @@ struct ModemDriver {
     }
 };
 
-TModemSpec Spec(bool gsm = false) {
-    TModemSpec s;
+TModemConfig ModemConfigOf(bool gsm = false) {
+    TModemConfig s;
     s.Gsm = gsm;
     s.PhoneBook = {
         {"8 (495) 111-22-33", TDialOutcome::Connect, "site A", 1500, 0},
@@ -59,7 +59,7 @@ struct DialCase {
 class ModemDial : public ::testing::TestWithParam<DialCase> {};
 
 TEST_P(ModemDial, AnswersAsThePhoneBookSays) {
-    ModemDriver d(Spec());
+    ModemDriver d(ModemConfigOf());
     d.Say("ATE0\r");
     const auto& c = GetParam();
     // Nothing until the call has had its time.
@@ -86,7 +86,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.Name); });
 
 TEST(Modem, AnyCharacterCancelsTheCall) {
-    ModemDriver d(Spec());
+    ModemDriver d(ModemConfigOf());
     d.Say("ATE0\r");
     d.Say("ATDT 84951112233\r", 300);
     EXPECT_EQ(d.Say("ATH0\r", 3000), "\r\nNO CARRIER\r\n");
@@ -94,7 +94,7 @@ TEST(Modem, AnyCharacterCancelsTheCall) {
 }
 
 TEST(Modem, EchoProbeAndProfile) {
-    ModemDriver d(Spec());
+    ModemDriver d(ModemConfigOf());
     // Echo is on until E0 has been taken: the probe comes back with its answer.
     EXPECT_EQ(d.Say("AT&FE0\r"), "AT&FE0\r\r\nOK\r\n");
     EXPECT_EQ(d.Say("AT\r"), "\r\nOK\r\n");
@@ -116,26 +116,26 @@ TEST(Modem, EchoProbeAndProfile) {
 }
 
 TEST(Modem, GsmQueriesAndDialUpRefusal) {
-    TModemSpec spec = Spec(true);
-    spec.Registration = 5;
-    ModemDriver gsm(spec);
+    TModemConfig config = ModemConfigOf(true);
+    config.Registration = 5;
+    ModemDriver gsm(config);
     gsm.Say("ATE0\r");
     EXPECT_EQ(gsm.Say("AT+CGMI\r"), "\r\nSIMCOM_Ltd\r\n\r\nOK\r\n");
     EXPECT_EQ(gsm.Say("AT+CGMM\r"), "\r\nSIMCOM_SIM900\r\n\r\nOK\r\n");
     EXPECT_EQ(gsm.Say("AT+CPIN?\r"), "\r\n+CPIN: READY\r\n\r\nOK\r\n");
     EXPECT_EQ(gsm.Say("AT+CREG?\r"), "\r\n+CREG: 0,5\r\n\r\nOK\r\n");
     EXPECT_EQ(gsm.Say("AT+COPS?\r"), "\r\n+COPS: 0,0,\"MTS RUS\"\r\n\r\nOK\r\n");
-    spec.PinState = "NO SIM";
-    ModemDriver noSim(spec);
+    config.PinState = "NO SIM";
+    ModemDriver noSim(config);
     noSim.Say("ATE0\r");
     EXPECT_NE(noSim.Say("AT+CPIN?\r").find("ERROR"), std::string::npos);
-    ModemDriver dialUp(Spec(false));
+    ModemDriver dialUp(ModemConfigOf(false));
     dialUp.Say("ATE0\r");
     EXPECT_EQ(dialUp.Say("AT+CGMI\r"), "\r\nERROR\r\n");
 }
 
 TEST(Modem, EscapeNeedsGuardTimesThenHangUp) {
-    ModemDriver d(Spec());
+    ModemDriver d(ModemConfigOf());
     d.Say("ATE0\r");
     d.Say("ATDT 84951112233\r", 2000);
     ASSERT_TRUE(d.Modem.OnLine());
@@ -168,11 +168,11 @@ class ModemLineSettings : public ::testing::TestWithParam<SearchCase> {};
 
 TEST_P(ModemLineSettings, AnswersOnlyAtItsOwnSettings) {
     const auto& c = GetParam();
-    TModemSpec spec = Spec();
-    spec.Baud = c.Baud;
-    spec.Parity = c.Parity;
-    spec.TwoStopBits = c.TwoStop;
-    ModemDriver d(spec);
+    TModemConfig config = ModemConfigOf();
+    config.Baud = c.Baud;
+    config.Parity = c.Parity;
+    config.TwoStopBits = c.TwoStop;
+    ModemDriver d(config);
     const u32 speeds[] = {1200, 2400, 4800, 9600, 19200, 38400, 57600};
     int found[3] = {-1, -1, -1};
     for (int r = 0; r < 2 && found[0] < 0; ++r)
@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& row) { return std::string(row.param.Name); });
 
 TEST(Modem, FormatAndRateCommandsMoveTheModem) {
-    ModemDriver d(Spec());
+    ModemDriver d(ModemConfigOf());
     d.Say("ATE0\r");
     EXPECT_EQ(d.Say("AT+ICF=2,0\r"), "\r\nOK\r\n"); // odd parity from now on
     EXPECT_EQ(d.Say("AT\r"), "");

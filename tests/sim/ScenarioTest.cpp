@@ -48,7 +48,7 @@ TEST(Scenario, ReadsSitesLinesModemAndFaults) {
     EXPECT_EQ(sc.Sites[1].Meters.at(0).ChannelScheme, 3);
     EXPECT_EQ(sc.Lines[0].Boot.SilentAfterBlock, 4);
     EXPECT_TRUE(sc.Lines[0].Boot.Enabled);
-    const TModemSpec& m = sc.Lines[1].ModemSpec;
+    const TModemConfig& m = sc.Lines[1].ModemConfig;
     EXPECT_TRUE(sc.Lines[1].Modem);
     EXPECT_TRUE(m.Gsm);
     EXPECT_EQ(m.Baud, 19200u);
