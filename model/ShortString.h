@@ -30,7 +30,8 @@ template <std::size_t N> struct TShortString {
     // length are left as they were.
     void SetRaw(std::string_view cp1251) {
         std::size_t n = cp1251.size() < N ? cp1251.size() : N;
-        std::memcpy(Chars, cp1251.data(), n);
+        if (n > 0) // an empty view may carry no address at all
+            std::memcpy(Chars, cp1251.data(), n);
         Length = static_cast<std::uint8_t>(n);
     }
     // Stores a UTF-8 value: converted to Windows-1251 (a character without a

@@ -62,7 +62,8 @@ public:
     }
     TPortIo Read(std::uint8_t* buffer, std::size_t size) override {
         const std::size_t n = std::min(size, Pending.size());
-        std::memcpy(buffer, Pending.data(), n);
+        if (n > 0)
+            std::memcpy(buffer, Pending.data(), n);
         Pending.clear();
         return {true, n};
     }
