@@ -1,18 +1,4 @@
 #!/usr/bin/env bash
-# Builds the Modbus answer fuzz target with clang's libFuzzer under AddressSanitizer
-# and UndefinedBehaviorSanitizer and runs it for the given number of seconds
-# (default 20) on a copy of the corpus kept in the repository.
-set -euo pipefail
-cd "$(dirname "$0")/.."
-SECONDS_TO_RUN=${1:-20}
-OUT=${FUZZ_BUILD_DIR:-build-fuzz}/link
-mkdir -p "$OUT"
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I. tests/link/fuzz/FuzzModbusAnswer.cpp link/ModbusFrame.cpp -o "$OUT/fuzz-modbus-answer"
-rm -rf "$OUT/corpus" && cp -r tests/link/fuzz/corpus "$OUT/corpus"
-status=0
-"$OUT/fuzz-modbus-answer" -max_total_time="$SECONDS_TO_RUN" -max_len=300 -print_final_stats=1 \
-    "$OUT/corpus" >"$OUT/fuzz.log" 2>&1 || status=$?
-grep -E 'stat::number_of_executed_units|ERROR|SUMMARY|Done' "$OUT/fuzz.log" || true
-if [[ $status -ne 0 ]]; then tail -40 "$OUT/fuzz.log"; fi
-exit $status
+# Fuzzes the Modbus answer clean-up and validation for the given number of seconds (default 20).
+exec "$(dirname "$0")/lib/libfuzzer-target.sh" link fuzz-modbus-answer 300 "${1:-20}" \
+    tests/link/fuzz/FuzzModbusAnswer.cpp link/ModbusFrame.cpp
