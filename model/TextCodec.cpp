@@ -133,6 +133,16 @@ std::size_t Utf8Length(std::string_view utf8) {
     return n;
 }
 
+bool IsWellFormedUtf8(std::string_view utf8) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        const std::size_t start = i;
+        // A malformed byte decodes as U+FFFD taking one byte; a real U+FFFD takes three.
+        if (NextCodePoint(utf8, i) == 0xFFFD && i - start == 1)
+            return false;
+    }
+    return true;
+}
+
 std::string Utf8Left(std::string_view utf8, std::size_t count) {
     std::size_t i = 0;
     for (std::size_t n = 0; n < count && i < utf8.size(); ++n)

@@ -21,6 +21,9 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 // Number of characters (code points) in a UTF-8 text; malformed bytes count one each.
 std::size_t Utf8Length(std::string_view utf8);
 
+// True when the text is well-formed UTF-8 (no cut, overlong or surrogate sequences).
+bool IsWellFormedUtf8(std::string_view utf8);
+
 // The first `count` characters of a UTF-8 text, cut at a character boundary.
 std::string Utf8Left(std::string_view utf8, std::size_t count);
 

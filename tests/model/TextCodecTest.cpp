@@ -79,6 +79,9 @@ TEST(TextCodec, Utf8CountingAndCutting) {
     EXPECT_EQ(Utf8Left("узел 1", 3), "узе");
     EXPECT_EQ(Utf8Left("abc", 10), "abc");
     EXPECT_EQ(Utf8Length(""), 0u);
+    EXPECT_TRUE(IsWellFormedUtf8("узел \xEF\xBF\xBD 😀"));
+    for (const char* bad : {"a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\x80", "\xF8\x88\x80\x80\x80"})
+        EXPECT_FALSE(IsWellFormedUtf8(bad)) << bad;
 }
 
 } // namespace

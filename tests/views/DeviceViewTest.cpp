@@ -11,6 +11,7 @@
 
 #include "acquisition/WorkArea.h"
 #include "model/DateTime.h"
+#include "model/TextCodec.h"
 #include "tests/views/TestImages.h"
 #include "views/DeviceView.h"
 
@@ -151,25 +152,6 @@ TEST(WorkAreaAndViews, DSettingsViewReadsTheWorkAreaAsItStands) {
     EXPECT_EQ(area.DCurrentBlock.Bytes[0], 0);
 }
 
-bool IsValidUtf8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80           ? 1
-                              : (c >> 5) == 0x6  ? 2
-                              : (c >> 4) == 0xE  ? 3
-                              : (c >> 3) == 0x1E ? 4
-                                                 : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
-
 // Whatever bytes a stored image or the work area holds, every view renders
 // without reading outside an image (run under AddressSanitizer in the sanitizer
 // build), and the text it gives is well-formed and bounded.
@@ -205,7 +187,7 @@ TEST(ArbitraryImages, EveryViewOfRandomImagesRenders) {
             EXPECT_EQ(text.Replaced, tab >= 0 && tab <= 4);
             for (const std::string& line : text.Lines) {
                 ASSERT_LT(line.size(), 2000u) << line;
-                ASSERT_TRUE(IsValidUtf8(line)) << line;
+                ASSERT_TRUE(IsWellFormedUtf8(line)) << line;
             }
             // The same record and work area give the same text again.
             EXPECT_EQ(RenderDeviceView(tab, d, area, Ru).Lines, text.Lines);

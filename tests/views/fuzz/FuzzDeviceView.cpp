@@ -14,28 +14,10 @@
 #include <string>
 
 #include "acquisition/WorkArea.h"
+#include "model/TextCodec.h"
 #include "views/DeviceView.h"
 
 namespace {
-
-bool WellFormed(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        const std::size_t n = c < 0x80           ? 1
-                              : (c >> 5) == 0x6  ? 2
-                              : (c >> 4) == 0xE  ? 3
-                              : (c >> 3) == 0x1E ? 4
-                                                 : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        for (std::size_t k = 1; k < n; ++k)
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
-                return false;
-        i += n;
-    }
-    return true;
-}
 
 std::size_t Take(const std::uint8_t*& data, std::size_t& size, void* to, std::size_t n) {
     const std::size_t k = n < size ? n : size;
@@ -70,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (first.Replaced != (tab >= 0 && tab <= 4))
         std::abort();
     for (const std::string& line : first.Lines)
-        if (line.size() > 2000 || !WellFormed(line))
+        if (line.size() > 2000 || !virs::IsWellFormedUtf8(line))
             std::abort();
     if (RenderDeviceView(tab, device, area, locale).Lines != first.Lines)
         std::abort();
