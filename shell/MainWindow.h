@@ -141,6 +141,8 @@ public:
 
     void FillNodePanel();
     void FillDevicePanel();
+    // Lists the used parameter slots as rows and sets the add/remove buttons.
+    void AddParamRows(TPropertyList* list, const TParamSlot* params, int count);
     void ValueListEditor1StringsChange(int row);
     void ValueListEditor2StringsChange(int row);
     void ValueListEditor1EditButtonClick(int row);

@@ -85,17 +85,9 @@ void TForm1::FillNodePanel() {
     TRowProps readOnly;
     readOnly.ReadOnly = true;
     list->AddRow(texts::RowDeviceCount, QString::number(node.DeviceCount), readOnly);
-    int used = 0;
-    for (const TParamSlot& slot : node.Params) {
-        if (!slot.Used)
-            continue;
-        list->AddRow(Text(slot.Caption.Get()), OneLine(slot.Value.Get()), ButtonRow(false));
-        ++used;
-    }
+    AddParamRows(list, node.Params, NodeParamSlots);
     PanelFilling = false;
     list->EndUpdate();
-    ToolBar1->ToolButton8->setEnabled(DetailMode() && used < NodeParamSlots);
-    ToolBar1->ToolButton9->setEnabled(DetailMode() && used > 0);
 }
 
 void TForm1::FillDevicePanel() {
@@ -119,16 +111,21 @@ void TForm1::FillDevicePanel() {
     number.Maximum = LastNetAddress;
     list->AddRow(texts::RowNetAddress, QString::number(device->NetAddress), number);
     list->AddRow(texts::RowReportTemplate, Text(device->ReportTemplate.Get()), ButtonRow(true));
-    int used = 0;
-    for (const TParamSlot& slot : device->Params) {
-        if (!slot.Used)
-            continue;
-        list->AddRow(Text(slot.Caption.Get()), OneLine(slot.Value.Get()), ButtonRow(false));
-        ++used;
-    }
+    AddParamRows(list, device->Params, DeviceParamSlots);
     PanelFilling = false;
     list->EndUpdate();
-    ToolBar1->ToolButton8->setEnabled(DetailMode() && used < DeviceParamSlots);
+}
+
+void TForm1::AddParamRows(TPropertyList* list, const TParamSlot* params, int count) {
+    int used = 0;
+    for (int k = 0; k < count; ++k) {
+        if (!params[k].Used)
+            continue;
+        list->AddRow(Text(params[k].Caption.Get()), OneLine(params[k].Value.Get()),
+                     ButtonRow(false));
+        ++used;
+    }
+    ToolBar1->ToolButton8->setEnabled(DetailMode() && used < count);
     ToolBar1->ToolButton9->setEnabled(DetailMode() && used > 0);
 }
 
