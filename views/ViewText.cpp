@@ -1,10 +1,12 @@
 #include "views/ViewText.h"
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 
 #include "model/TextCodec.h"
 
@@ -20,8 +22,89 @@ std::string WithSeparator(std::string text, const TViewLocale& locale) {
     return text;
 }
 
-bool HasNonZeroDigit(std::string_view text) {
-    return std::any_of(text.begin(), text.end(), [](char c) { return c >= '1' && c <= '9'; });
+// A non-negative finite value as decimal digits without trailing zeros: the
+// value is 0.D × 10^(Exponent + 1), i.e. Exponent is the power of ten of the
+// first digit. No digits is zero.
+struct TDecimal {
+    std::string Digits;
+    int Exponent = 0;
+};
+
+// The exact decimal value of a (no rounding): a double is m · 2^k with m odd,
+// so it has at most as many fraction digits as -k, and every digit is written.
+TDecimal ExactDecimal(double a) {
+    TDecimal v;
+    if (a == 0)
+        return v;
+    int binaryExponent = 0;
+    const double f = std::frexp(a, &binaryExponent); // a = f · 2^binaryExponent
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(f, 53));
+    const int k = binaryExponent - 53 + std::countr_zero(mantissa);
+    // An upper bound of the significant digits: those of the integer part plus
+    // one per binary fraction digit. 767 is the most any double has.
+    const int integerDigits = binaryExponent > 0 ? binaryExponent * 30103 / 100000 + 2 : 0;
+    const int precision = std::min(integerDigits + std::max(-k, 0) + 1, 780);
+    char text[800];
+    const std::to_chars_result written =
+        std::to_chars(text, text + sizeof text, a, std::chars_format::scientific, precision);
+    const char* c = text;
+    for (; c != written.ptr && *c != 'e'; ++c)
+        if (*c >= '0' && *c <= '9')
+            v.Digits += *c;
+    if (c != written.ptr)
+        std::from_chars(c + 1 + (c[1] == '+'), written.ptr, v.Exponent);
+    while (!v.Digits.empty() && v.Digits.back() == '0')
+        v.Digits.pop_back();
+    return v;
+}
+
+// The first `keep` digits of v, rounded half away from zero on the exact
+// value: the magnitude goes up exactly when the first digit dropped is 5 or
+// more. keep 0 leaves 0 or one unit at the position before the first digit.
+TDecimal RoundedTo(TDecimal v, int keep) {
+    if (keep < 0)
+        return TDecimal{};
+    if (static_cast<std::size_t>(keep) >= v.Digits.size())
+        return v;
+    const bool up = v.Digits[static_cast<std::size_t>(keep)] >= '5';
+    v.Digits.resize(static_cast<std::size_t>(keep));
+    if (up) {
+        std::size_t i = v.Digits.size();
+        while (i > 0 && v.Digits[i - 1] == '9')
+            v.Digits[--i] = '0';
+        if (i == 0) {
+            v.Digits.insert(v.Digits.begin(), '1');
+            ++v.Exponent;
+        } else {
+            ++v.Digits[i - 1];
+        }
+    }
+    while (!v.Digits.empty() && v.Digits.back() == '0')
+        v.Digits.pop_back();
+    return v;
+}
+
+// v in fixed-point notation with d decimals and '.' as the separator; digits
+// of v beyond the d-th decimal are left out (v is rounded already).
+std::string Positional(const TDecimal& v, int d) {
+    auto digitAt = [&v](int power) {
+        const int k = v.Exponent - power;
+        return k >= 0 && static_cast<std::size_t>(k) < v.Digits.size()
+                   ? v.Digits[static_cast<std::size_t>(k)]
+                   : '0';
+    };
+    std::string text;
+    if (v.Digits.empty() || v.Exponent < 0)
+        text = "0";
+    else
+        for (int power = v.Exponent; power >= 0; --power)
+            text += digitAt(power);
+    if (d > 0) {
+        text += '.';
+        for (int power = -1; power >= -d; --power)
+            text += digitAt(power);
+    }
+    return text;
 }
 
 } // namespace
@@ -34,54 +117,24 @@ std::string Fixed(double x, int p, int d, const TViewLocale& locale) {
     p = std::clamp(p, 1, 18);
     d = std::max(d, 0);
     const bool negative = std::signbit(x);
-    const double a = std::fabs(x);
+    const TDecimal exact = ExactDecimal(std::fabs(x));
 
-    std::string body;
-    if (a == 0) {
-        body = d > 0 ? "0." + std::string(d, '0') : "0";
-    } else {
-        // The p significant digits, correctly rounded, and the decimal exponent.
-        char sci[64];
-        std::snprintf(sci, sizeof sci, "%.*e", p - 1, a);
-        std::string digits;
-        const char* c = sci;
-        for (; *c && *c != 'e'; ++c)
-            if (*c >= '0' && *c <= '9')
-                digits += *c;
-        const int e = std::atoi(c + 1);
-
-        if (e + 1 > p) {
-            // Exponent form: the integer part does not fit into p digits.
-            std::string mantissa = digits.substr(0, 1);
-            std::string rest = digits.substr(1);
-            while (!rest.empty() && rest.back() == '0')
-                rest.pop_back();
-            if (!rest.empty())
-                mantissa += locale.DecimalSeparator + rest;
-            char exponent[16];
-            std::snprintf(exponent, sizeof exponent, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
-            return (negative ? "-" : "") + mantissa + exponent;
-        }
-        if (p - 1 - e >= d) {
-            // The significant digits reach beyond d decimals: one rounding at d.
-            std::vector<char> buf(static_cast<std::size_t>(d) + 32);
-            std::snprintf(buf.data(), buf.size(), "%.*f", d, a);
-            body = buf.data();
-        } else {
-            // Rounded to p digits; every later position is a zero.
-            std::string integer, fraction;
-            if (e >= 0) {
-                integer = digits.substr(0, static_cast<std::size_t>(e) + 1);
-                fraction = digits.substr(static_cast<std::size_t>(e) + 1);
-            } else {
-                integer = "0";
-                fraction = std::string(static_cast<std::size_t>(-e - 1), '0') + digits;
-            }
-            fraction.resize(static_cast<std::size_t>(d), '0');
-            body = d > 0 ? integer + "." + fraction : integer;
-        }
+    const TDecimal significant = RoundedTo(exact, p);
+    if (!significant.Digits.empty() && significant.Exponent + 1 > p) {
+        // Exponent form: the integer part does not fit into p digits.
+        const int e = significant.Exponent;
+        std::string mantissa = significant.Digits.substr(0, 1);
+        if (significant.Digits.size() > 1)
+            mantissa += locale.DecimalSeparator + significant.Digits.substr(1);
+        char exponent[16];
+        std::snprintf(exponent, sizeof exponent, "E%c%02d", e < 0 ? '-' : '+', std::abs(e));
+        return (negative ? "-" : "") + mantissa + exponent;
     }
-    if (negative && HasNonZeroDigit(body))
+    // One rounding of the exact value, at whichever comes first: the p-th
+    // significant digit or the d-th decimal. Later positions are zeros.
+    const TDecimal shown = RoundedTo(exact, std::min(p, exact.Exponent + d + 1));
+    std::string body = Positional(shown, d);
+    if (negative && !shown.Digits.empty())
         body.insert(body.begin(), '-');
     return WithSeparator(std::move(body), locale);
 }

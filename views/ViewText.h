@@ -13,12 +13,15 @@ namespace virs {
 // x in fixed-point notation with exactly d digits after the locale's decimal
 // separator, first rounded to at most p significant digits (p above 18 counts
 // as 18, below 1 as 1); digit positions beyond the p significant ones are
-// written as zeros. When the integer part of the rounded value needs more than
-// p digits the number is written in exponent form instead: the p significant
-// digits as one digit, the separator and the rest with trailing zeros dropped,
-// then "E", the exponent's sign and at least two digits ("1,2346E+09").
-// A negative value carries a leading "-" unless it rounds to zero. NaN and
-// infinities read "NAN", "INF" and "-INF".
+// written as zeros. The exact binary value is rounded once, at the p-th
+// significant digit or the d-th decimal, whichever comes first, and a value
+// lying exactly half-way is rounded away from zero (0.25 at one decimal is
+// "0,3", 1234.5 at p = 4 is "1235"). When the integer part of the rounded
+// value needs more than p digits the number is written in exponent form
+// instead: the p significant digits as one digit, the separator and the rest
+// with trailing zeros dropped, then "E", the exponent's sign and at least two
+// digits ("1,2346E+09"). A negative value carries a leading "-" unless it
+// rounds to zero. NaN and infinities read "NAN", "INF" and "-INF".
 std::string Fixed(double x, int p, int d, const TViewLocale& locale);
 
 // The text right-aligned in w + 1 characters; a text longer than w characters

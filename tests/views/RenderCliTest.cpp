@@ -97,6 +97,29 @@ TEST_F(RenderCli, CurrentViewWithRussianConventions) {
     EXPECT_FALSE(fs::exists(Dir / "base.bak"));
 }
 
+TEST_F(RenderCli, HalvesRoundAwayFromZero) {
+    // 900 s and 8 100 s are 0,25 and 2,25 hours, 62 500 · 10^-6 m3 is 0,0625 m3:
+    // halves that are exact in binary, shown at one and three decimals.
+    StationBase base;
+    ASSERT_EQ(base.InsertNode(0), TModelStatus::Ok);
+    base.SelNode = 0;
+    ASSERT_EQ(base.InsertDevice(0), TModelStatus::Ok);
+    TDevice& sh = base.Devices[0][0];
+    sh.DeviceType = DeviceVirsSh;
+    std::memset(sh.DataImage, 0, sizeof sh.DataImage);
+    PutU16(sh.DataImage, 0, 7);      // state word
+    PutU32(sh.DataImage, 10, 62500); // volume, low half
+    PutU32(sh.DataImage, 18, 900);   // operating time, s
+    PutU32(sh.DataImage, 22, 8100);  // idle time, s
+    std::ofstream(Dir / "base.dat", std::ios::binary | std::ios::trunc) << StationBaseImage(base);
+    ASSERT_EQ(Run("--dir " + Dir.string() + " --node 0 --device 0 --view 0"), 0) << Err;
+    EXPECT_NE(Out.find("\nобъём жидкости, м3 = 0,063\n"
+                       "время работы, часов = 0,3\n"
+                       "время простоя, часов = 2,3\n"),
+              std::string::npos)
+        << Out;
+}
+
 TEST_F(RenderCli, StoredD2SettingsUnderViewThree) {
     ASSERT_EQ(Run("--dir " + Dir.string() + " --node 0 --device 1 --view 3 --locale ru"), 0) << Err;
     EXPECT_NE(Out.find("Схема включения          2 однолучевых канала\n"

@@ -56,6 +56,44 @@ INSTANTIATE_TEST_SUITE_P(
         FixedCase{std::nan(""), 10, 3, "NAN"}, FixedCase{Inf, 10, 3, "INF"},
         FixedCase{-Inf, 10, 3, "-INF"}));
 
+double Below(double x) {
+    return std::nextafter(x, -Inf);
+}
+double Above(double x) {
+    return std::nextafter(x, Inf);
+}
+
+// Values exactly half-way between two shown values (all exact in binary) go
+// away from zero, at every d and p the views use; the nearest doubles on
+// either side of a half are rounded as what they are and must not move.
+INSTANTIATE_TEST_SUITE_P(
+    Halves, FixedTest,
+    ::testing::Values(
+        // d decimals.
+        FixedCase{0.5, 2, 0, "1"}, FixedCase{2.5, 5, 0, "3"}, FixedCase{-2.5, 5, 0, "-3"},
+        FixedCase{0.25, 10, 1, "0,3"}, FixedCase{2.25, 10, 1, "2,3"},
+        FixedCase{-0.25, 10, 1, "-0,3"}, FixedCase{0.75, 3, 1, "0,8"},
+        FixedCase{0.125, 16, 2, "0,13"}, FixedCase{0.625, 10, 2, "0,63"},
+        FixedCase{-0.125, 16, 2, "-0,13"}, FixedCase{0.0625, 20, 3, "0,063"},
+        FixedCase{0.3125, 10, 3, "0,313"}, FixedCase{0.0625, 15, 3, "0,063"},
+        FixedCase{0.03125, 7, 4, "0,0313"}, FixedCase{0.015625, 7, 5, "0,01563"},
+        FixedCase{1.0625, 10, 3, "1,063"}, FixedCase{-0.0625, 20, 3, "-0,063"},
+        // p significant digits.
+        FixedCase{1234.5, 4, 0, "1235"}, FixedCase{1234.5, 4, 2, "1235,00"},
+        FixedCase{-1234.5, 4, 0, "-1235"}, FixedCase{12.25, 3, 2, "12,30"},
+        FixedCase{0.125, 2, 5, "0,13000"}, FixedCase{8.5, 1, 0, "9"}, FixedCase{9.5, 1, 0, "1E+01"},
+        FixedCase{99.5, 2, 1, "1E+02"}, FixedCase{12345, 4, 0, "1,235E+04"},
+        FixedCase{-12345, 4, 2, "-1,235E+04"},
+        // Just below and just above a half.
+        FixedCase{Below(0.5), 2, 0, "0"}, FixedCase{Above(0.5), 2, 0, "1"},
+        FixedCase{Below(0.25), 10, 1, "0,2"}, FixedCase{Above(0.25), 10, 1, "0,3"},
+        FixedCase{Below(2.25), 10, 1, "2,2"}, FixedCase{Above(-0.25), 10, 1, "-0,2"},
+        FixedCase{Below(0.75), 3, 1, "0,7"}, FixedCase{Below(0.125), 16, 2, "0,12"},
+        FixedCase{Below(0.0625), 20, 3, "0,062"}, FixedCase{Above(0.0625), 20, 3, "0,063"},
+        FixedCase{Below(0.015625), 7, 5, "0,01562"}, FixedCase{Below(1234.5), 4, 0, "1234"},
+        FixedCase{Above(1234.5), 4, 0, "1235"}, FixedCase{Below(12345), 4, 0, "1,234E+04"},
+        FixedCase{Above(-0.0625), 20, 3, "-0,062"}));
+
 TEST(Fixed, UsesTheLocaleSeparator) {
     TViewLocale dot = Ru;
     dot.DecimalSeparator = ".";
