@@ -18,9 +18,11 @@ namespace {
 constexpr int NodeFirstParamRow = 4;
 constexpr int DeviceFirstParamRow = 5;
 constexpr int NetAddressRow = 3;
-// Network numbers a Modbus slave can have.
+// Network numbers a device can answer at. 0 is the broadcast address, on which
+// no device answers; a ВИРС-Ш behind the network adapter may answer at 248..255,
+// as the adapter takes the pair N, N + 1 for N up to 254.
 constexpr int FirstNetAddress = 1;
-constexpr int LastNetAddress = 247;
+constexpr int LastNetAddress = 255;
 
 QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);

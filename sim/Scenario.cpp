@@ -140,9 +140,9 @@ TMeterConfig ReadMeter(const json& j, const std::string& path) {
                "type");
     }
     if (!r.Has("address"))
-        r.Fail("не указан сетевой адрес (\"address\": 1..247)");
-    r.Int("address", m.Address, 1, 247);
-    r.Int("second_address", m.SecondAddress, 0, 247);
+        r.Fail("не указан сетевой адрес (\"address\": 1..255)");
+    r.Int("address", m.Address, 1, 255);
+    r.Int("second_address", m.SecondAddress, 0, 255);
     r.Int("serial", m.Serial, 0, 65535);
     SimSeconds commissioned = 0;
     if (r.Time("commissioned", commissioned))
@@ -193,7 +193,7 @@ TFault ReadFault(const json& j, const std::string& path) {
                "kind");
     if (r.Has("device")) {
         int d = 0;
-        r.Int("device", d, 1, 247);
+        r.Int("device", d, 1, 255);
         f.Device = d;
     }
     r.Int("on_request", f.OnRequest, 0, 1000000);

@@ -1,6 +1,7 @@
 // The node and device property panels: rows, edits and what follows them.
 
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -118,7 +119,9 @@ private slots:
         QTest::newRow("a number") << "17" << 17 << "17";
         QTest::newRow("the highest slave address") << "247" << 247 << "247";
         QTest::newRow("300: out of range, kept") << "300" << 1 << "1";
-        QTest::newRow("248: out of range, kept") << "248" << 1 << "1";
+        QTest::newRow("248: an adapter address") << "248" << 248 << "248";
+        QTest::newRow("255: the highest address") << "255" << 255 << "255";
+        QTest::newRow("256: out of range, kept") << "256" << 1 << "1";
         QTest::newRow("0: the broadcast address, kept") << "0" << 1 << "1";
         QTest::newRow("letters: kept") << "abc" << 1 << "1";
         QTest::newRow("emptied while typing: kept") << "" << 1 << "";
@@ -134,6 +137,37 @@ private slots:
         w.ValueListEditor2->EnterValue(3, typed);
         QCOMPARE(int(w.State().Base.Devices[0][0].NetAddress), stored);
         QCOMPARE(w.ValueListEditor2->Value(3), shown);
+    }
+
+    // Typed key by key into the row's editor, as the operator does: its
+    // validator lets through what the panel stores and nothing above 255.
+    void netAddressTyped_data() {
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("250") << "250" << 250 << "250";
+        QTest::newRow("255") << "255" << 255 << "255";
+        QTest::newRow("256 stops at 25") << "256" << 25 << "25";
+        QTest::newRow("letters are not taken") << "x7" << 7 << "7";
+    }
+    void netAddressTyped() {
+        QFETCH(QString, keys);
+        QFETCH(int, stored);
+        QFETCH(QString, shown);
+        TWindowFixture f;
+        OpenDetail(f, 0);
+        TForm1& w = *f.Window;
+        TPropertyList* list = w.ValueListEditor2;
+        list->SetCurrentRow(3);
+        QWidget* cell = list->indexWidget(list->model()->index(2, 1));
+        QVERIFY(cell);
+        auto* edit = cell->findChild<QLineEdit*>();
+        QVERIFY(edit);
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, keys);
+        QCOMPARE(edit->text(), shown);
+        QCOMPARE(int(w.State().Base.Devices[0][0].NetAddress), stored);
     }
 
     void addAndRemoveParameters() {

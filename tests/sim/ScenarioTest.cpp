@@ -58,6 +58,25 @@ TEST(Scenario, ReadsSitesLinesModemAndFaults) {
     EXPECT_EQ(m.PhoneBook[1].Outcome, TDialOutcome::Busy);
 }
 
+TEST(Scenario, AdapterAddressesUpTo255) {
+    // The adapter takes the pair N, N + 1 for N up to 254.
+    TScenario sc;
+    std::string error;
+    ASSERT_TRUE(ParseScenario(
+        R"({"lines": [{"devices": [{"type": "ВИРС-Ш", "address": 254, "second_address": 255},
+                                   {"type": "ВИРС-Д", "address": 250}]}]})",
+        "s.json", sc, error))
+        << error;
+    ASSERT_EQ(sc.Sites.size(), 1u);
+    ASSERT_EQ(sc.Sites[0].Meters.size(), 2u);
+    EXPECT_EQ(sc.Sites[0].Meters[0].Address, 254);
+    EXPECT_EQ(sc.Sites[0].Meters[0].SecondAddress, 255);
+    EXPECT_EQ(sc.Sites[0].Meters[1].Address, 250);
+    TFault f;
+    EXPECT_TRUE(ParseFaultOption("device=255,kind=silence", f, error)) << error;
+    EXPECT_FALSE(ParseFaultOption("device=256,kind=silence", f, error));
+}
+
 struct BadCase {
     const char* Name;
     std::string Text;
@@ -84,7 +103,7 @@ const BadCase BadCases[] = {
     BadCase{"BadType", R"({"lines": [{"devices": [{"type": "ВИРС-X", "address": 1}]}]})",
             "bad.json: lines[0].devices[0].type: неизвестный тип прибора"},
     BadCase{"AddressRange", R"({"lines": [{"devices": [{"type": "ВИРС-Д", "address": 300}]}]})",
-            "bad.json: lines[0].devices[0].address: значение 300 вне диапазона 1..247"},
+            "bad.json: lines[0].devices[0].address: значение 300 вне диапазона 1..255"},
     BadCase{"DuplicateAddress",
             R"({"lines": [{"devices": [{"type": 3, "address": 2}, {"type": 4, "address": 2}]}]})",
             "bad.json: lines[0].devices[1].address: адрес 2 уже занят"},
