@@ -22,6 +22,8 @@ struct TProgramState {
     // The line-settings record kept from one connection to the next in a run
     // (the service dialogs use and change the same record).
     TLineSettings LineSettings;
+    // The port alias folders the operator has been told were not trusted.
+    TPortAliasNotices PortAliasNotices;
     // The request/result block shared with the exchange thread.
     TModbusExchange Exchange;
     // The job: set by StartJob, advanced by the completion handler.

@@ -178,6 +178,9 @@ std::unique_ptr<ISerialPort> OpenPort(const std::string& name, std::string& erro
         r = OpenComPort(static_cast<unsigned>(n));
     else
         r = OpenSerialPort(name);
+    // One port per run: the notice is told here, once.
+    if (!r.AliasNotice.Text.empty())
+        std::fprintf(stderr, "virs-cli exchange: %s\n", r.AliasNotice.Text.c_str());
     error = r.Error;
     return std::move(r.Port);
 }

@@ -140,6 +140,9 @@ int CmdRead(const Args& args) {
     base.SelNode = static_cast<u8>(node);
     base.SelDevice = static_cast<u8>(device);
     const TConnectOutcome connected = session.Connect(node, connectionUi);
+    if (const std::string notice = state.PortAliasNotices.FirstTime(connected.PortAliasNotice);
+        !notice.empty())
+        std::fprintf(stderr, "virs-cli: %s\n", notice.c_str());
     if (!connected.Connected)
         return Fail(connected.Status);
     if (!connected.ConnectedMessage.empty())

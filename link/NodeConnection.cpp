@@ -280,6 +280,7 @@ TConnectOutcome ConnectNode(const TNode& node, TLineSettings& lineSettings, TCon
     TConnectOutcome outcome;
     const std::string name = PortName(node);
     TPortOpenResult opened = openPort(node.ComPort);
+    outcome.PortAliasNotice = std::move(opened.AliasNotice);
     if (!opened.Port)
         return Failed(outcome, node.ComPort != 0 ? "Не удалось открыть порт " + name
                                                  : "Не выбран порт для подключения");

@@ -61,6 +61,9 @@ struct TConnectOutcome {
     // information icon; empty for a direct link.
     std::string ConnectedMessage;
     std::string Status; // the final text of panel 2
+    // An alias of the node's COM number that was not used, and why; the
+    // caller tells the operator (once per folder in a run).
+    TPortAliasNotice PortAliasNotice;
 };
 
 // The whole connect dialogue of `node`. On failure the port is closed again.

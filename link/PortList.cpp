@@ -10,6 +10,8 @@
 
 #include <setupapi.h>
 #else
+#include <sys/stat.h>
+
 #include <fstream>
 #include <system_error>
 #endif
@@ -135,6 +137,13 @@ bool SerialHardwarePresent(const std::string& tty) {
     return !type.empty() && type != "0";
 }
 
+std::vector<TSerialPortInfo> Listed(const std::map<unsigned, std::string>& found) {
+    std::vector<TSerialPortInfo> ports;
+    for (const auto& [n, description] : found)
+        ports.push_back({n, description});
+    return ports;
+}
+
 std::string Describe(const fs::path& devicePath) {
     std::string details = SysfsDetails(devicePath.filename().string());
     return details.empty() ? devicePath.string() : devicePath.string() + " (" + details + ")";
@@ -152,24 +161,28 @@ std::vector<TSerialPortInfo> EnumerateSerialPorts() {
             continue;
         found[n] = Describe("/dev/" + tty);
     }
-    // An alias COMn wins over the fixed range, as in ComPortPath.
-    fs::path aliases = PortAliasFolder();
+    // An alias COMn wins over the fixed range, as in ComPortPath, and only the
+    // aliases ComPortPath trusts are listed.
+    const fs::path aliases = PortAliasFolder();
+    const TUserId user = CurrentUserId();
+    if (!AliasFolderDistrust(aliases, user).empty())
+        return Listed(found);
     for (const fs::directory_entry& e : fs::directory_iterator(aliases, ec)) {
         std::string name = e.path().filename().string();
         if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 ||
             !std::all_of(name.begin() + 3, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
             continue;
         unsigned n = static_cast<unsigned>(std::stoul(name.substr(3)));
+        struct stat st {};
+        if (n < 1 || n > 255 || ::lstat(e.path().c_str(), &st) != 0 || st.st_uid != user)
+            continue;
         std::error_code linkEc;
         fs::path target = fs::canonical(e.path(), linkEc); // a dangling alias is no port
-        if (n < 1 || n > 255 || linkEc)
+        if (linkEc)
             continue;
         found[n] = Describe(target);
     }
-    std::vector<TSerialPortInfo> ports;
-    for (auto& [n, description] : found)
-        ports.push_back({n, description});
-    return ports;
+    return Listed(found);
 }
 
 #endif

@@ -12,10 +12,14 @@ void ISerialPort::Sleep(std::uint32_t milliseconds) {
 }
 
 TPortOpenResult OpenComPort(unsigned comNumber) {
-    std::filesystem::path path = ComPortPath(comNumber);
-    if (path.empty())
-        return {nullptr, "COM" + std::to_string(comNumber) + ": номер порта вне диапазона 1-255"};
-    return OpenSerialPort(path);
+    const std::string name = "COM" + std::to_string(comNumber);
+    if (comNumber < 1 || comNumber > 255)
+        return {nullptr, name + ": номер порта вне диапазона 1-255"};
+    TComPortLookup lookup = LookUpComPort(comNumber);
+    TPortOpenResult r = lookup.Path.empty() ? TPortOpenResult{nullptr, name + ": устройства нет"}
+                                            : OpenSerialPort(lookup.Path);
+    r.AliasNotice = std::move(lookup.Notice);
+    return r;
 }
 
 } // namespace virs

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "link/PortNames.h"
+
 namespace virs {
 
 // The line-settings record. One record is kept for the whole run by its owner
@@ -83,6 +85,9 @@ public:
 struct TPortOpenResult {
     std::unique_ptr<ISerialPort> Port; // empty on failure
     std::string Error;                 // system error text when Port is empty
+    // An alias of the COM number that was not trusted and so not used (the
+    // caller tells the operator); set by OpenComPort only.
+    TPortAliasNotice AliasNotice = {};
 };
 
 // Opens a serial device for reading and writing, exclusively, synchronously.

@@ -127,6 +127,10 @@ void TWindowLink::Connect() {
     ButtonDown = true;
     TConnectOutcome outcome;
     RunOffMainThread([&] { outcome = LinkSession->RunConnect(record, *Bridge); });
+    // An alias that was not trusted is named after the outcome, once per folder.
+    const std::string notice = State.PortAliasNotices.FirstTime(outcome.PortAliasNotice);
+    if (!notice.empty())
+        outcome.Status += ". " + notice;
     if (!outcome.Connected) {
         SetConnectButton(false, ConnectButtonIdleImage);
         Window.SetStatusText(QString::fromStdString(outcome.Status));

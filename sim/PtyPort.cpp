@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,6 +29,32 @@ constexpr TSpeed Speeds[] = {{B300, 300},     {B600, 600},       {B1200, 1200}, 
 // ".COM5.owner" beside "COM5": the process id of the simulator that made the link.
 std::filesystem::path OwnerFile(const std::filesystem::path& alias) {
     return alias.parent_path() / ("." + alias.filename().string() + ".owner");
+}
+
+// The alias folder, made for this user alone (mode 0700, whatever the umask)
+// when it is missing. A folder the program would not take aliases from is
+// refused: a link registered there would never be used.
+bool PrepareAliasFolder(std::filesystem::path folder, std::string& error) {
+    if (!folder.has_filename()) // "…/ports/"
+        folder = folder.parent_path();
+    std::error_code ec;
+    if (folder.has_parent_path())
+        std::filesystem::create_directories(folder.parent_path(), ec);
+    if (::mkdir(folder.c_str(), 0700) == 0) {
+        ::chmod(folder.c_str(), 0700);
+    } else if (errno != EEXIST) {
+        error = "не удалось создать папку псевдонимов портов " + folder.string() + ": " +
+                std::strerror(errno);
+        return false;
+    }
+    const std::string distrust = AliasFolderDistrust(folder, CurrentUserId());
+    if (!distrust.empty()) {
+        error = "папка псевдонимов портов " + folder.string() + " не подходит: " + distrust +
+                "; программа не берёт псевдонимы из такой папки (нужна своя папка, закрытая " +
+                "для записи другим, например с правами 0700)";
+        return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -75,8 +102,9 @@ bool TPtyPort::RegisterAlias(unsigned com, bool replace, std::string& error) {
         return false;
     }
     const fs::path folder = PortAliasFolder();
+    if (!PrepareAliasFolder(folder, error))
+        return false;
     std::error_code ec;
-    fs::create_directories(folder, ec);
     const fs::path alias = folder / ("COM" + std::to_string(com));
     if (fs::is_symlink(fs::symlink_status(alias, ec))) {
         // A simulator's link carries an owner file with its process id; when

@@ -1,6 +1,7 @@
 // virs-cli exchange end to end: the program against a slave device on a
 // pseudo-terminal, its output, exit status and protocol log.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -114,6 +115,38 @@ TEST(CliExchangePort, SilentDeviceGivesTimeoutAfterEachAttempt) {
     EXPECT_EQ(run.Status, 1);
     EXPECT_EQ(run.Output, "12 Превышен тайм-аут ожидания ответа\n");
     EXPECT_EQ(slave.Requests().size(), 2u);
+}
+
+// COM200 as an alias to the slave's line: used from the user's own 0700 folder;
+// from a folder anyone may write to it is ignored, the slave gets nothing and
+// standard error says why.
+TEST(CliExchangePort, AliasFolderIsUsedOnlyWhenNoOneElseCanChangeIt) {
+    for (const bool openToOthers : {false, true}) {
+        test::TPty pty;
+        test::TTempDir dir;
+        TSlaveDevice slave(pty, [](const Bytes& r) { return Answer(ReadAnswer(r)); });
+        const std::filesystem::path ports = dir.Path / "ports";
+        std::filesystem::create_directory(ports);
+        ::chmod(ports.c_str(), openToOthers ? 0777 : 0700);
+        std::filesystem::create_symlink(pty.SlavePath, ports / "COM200");
+        ::setenv("VIRS_PORTS_DIR", ports.c_str(), 1);
+        TRun run = RunCli(dir.Path, "--port COM200 --address 1 --function 3 --start 0 --count 1 "
+                                    "--retries 1 --timeout 200");
+        ::unsetenv("VIRS_PORTS_DIR");
+        if (!openToOthers) {
+            EXPECT_EQ(run.Status, 0) << run.Output;
+            EXPECT_EQ(run.Output, "0 Завершено успешно\n0 0101\n");
+            EXPECT_EQ(slave.Requests().size(), 1u);
+            continue;
+        }
+        EXPECT_EQ(run.Status, 2) << run.Output;
+        EXPECT_NE(run.Output.find("virs-cli exchange: Псевдонимы портов в " + ports.string() +
+                                  " не используются: в папку могут писать другие пользователи "
+                                  "(права 0777); другого устройства для COM200 нет\n"),
+                  std::string::npos)
+            << run.Output;
+        EXPECT_TRUE(slave.Requests().empty());
+    }
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "shell/ShellImages.h"
@@ -303,6 +305,36 @@ private slots:
         });
         w.ReadView(0, 1);
         QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
+    }
+
+    // An alias in a folder anyone may write to is not used; the status text
+    // says why the first time, later connects show the plain outcome.
+    void untrustedAliasFolderIsNamedOnce() {
+        TTempFolder folder;
+        const std::filesystem::path ports = folder.Path / "ports";
+        std::filesystem::create_directory(ports);
+        ::chmod(ports.c_str(), 0777);
+        std::filesystem::create_symlink("/dev/null", ports / "COM200");
+        setenv("VIRS_PORTS_DIR", ports.c_str(), 1);
+        TTestNode node;
+        node.ComPort = 200;
+        node.Devices = {{DeviceVirsSh, 1}};
+        SaveStation(MakeStation({node}), folder.Path);
+        TForm1 window(folder.Path);
+        TWindowLink link(window);
+        window.SetLinkController(&link);
+        window.TreeView1->setCurrentItem(window.TreeView1->Item(0, NoDevice));
+        const QString notice = QString::fromStdString(
+            "Псевдонимы портов в " + ports.string() +
+            " не используются: в папку могут писать другие пользователи (права 0777); "
+            "другого устройства для COM200 нет");
+        window.ToolBar1->ToolButton14->click();
+        QVERIFY(!window.State().LinkOpen);
+        QCOMPARE(window.StatusBar1->StatusText(), "Не удалось открыть порт COM200. " + notice);
+        window.ToolBar1->ToolButton14->click();
+        QVERIFY(!window.State().LinkOpen);
+        QCOMPARE(window.StatusBar1->StatusText(), QString("Не удалось открыть порт COM200"));
+        unsetenv("VIRS_PORTS_DIR");
     }
 
     void archiveDialogRefusesAnEndBeforeTheStart() {

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "sim/Station.h"
@@ -302,6 +304,69 @@ TEST_F(SimLine, ProcessRefusesABadScenario) {
     const int status = pclose(p);
     EXPECT_EQ(WEXITSTATUS(status), 2);
     EXPECT_NE(text.find("bad.json: lines[0].kind: вид линии \"radio\""), std::string::npos) << text;
+}
+
+TEST_F(SimLine, AliasFolderIsMadeForTheUserAlone) {
+    const auto folder = Ports.Path() / "run" / "virs-ports";
+    setenv("VIRS_PORTS_DIR", folder.c_str(), 1);
+    const mode_t before = ::umask(0); // the mode must not depend on the umask
+    auto station = Start(Fixed(), false, {45});
+    ::umask(before);
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISDIR(st.st_mode));
+    EXPECT_EQ(st.st_mode & 07777, 0700u);
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "COM45"));
+    station->Stop();
+}
+
+// A folder the program would not take aliases from is refused, by the
+// station and by the process, which exits with status 2.
+TEST_F(SimLine, RefusesAFolderTheProgramWouldNotTrust) {
+    const struct {
+        const char* Name;
+        std::function<std::filesystem::path(const std::filesystem::path&)> Make;
+        const char* Why;
+    } cases[] = {
+        {"open to others",
+         [](const std::filesystem::path& base) {
+             std::filesystem::create_directory(base / "open");
+             ::chmod((base / "open").c_str(), 0777);
+             return base / "open";
+         },
+         "в папку могут писать другие пользователи (права 0777)"},
+        {"a symlink",
+         [](const std::filesystem::path& base) {
+             std::filesystem::create_directory(base / "real");
+             ::chmod((base / "real").c_str(), 0700);
+             std::filesystem::create_directory_symlink(base / "real", base / "link");
+             return base / "link";
+         },
+         "это символическая ссылка, а не папка"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const std::filesystem::path folder = c.Make(Ports.Path());
+        setenv("VIRS_PORTS_DIR", folder.c_str(), 1);
+        const std::string message =
+            "папка псевдонимов портов " + folder.string() + " не подходит: " + c.Why;
+        TSimStation station(Fixed(), Log, false);
+        std::string error;
+        EXPECT_FALSE(station.Open({46}, false, error));
+        EXPECT_EQ(error.substr(0, message.size()), message) << error;
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(folder / "COM46")));
+
+        const std::string cmd = std::string(VIRS_SIM_EXE) + " --com 46 --no-pacing 2>&1";
+        FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string text;
+        char buf[256];
+        while (fgets(buf, sizeof buf, p))
+            text += buf;
+        const int status = pclose(p);
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_NE(text.find("virs-sim: " + message), std::string::npos) << text;
+    }
 }
 
 } // namespace
