@@ -20,7 +20,8 @@ const Command Commands[] = {
     {"station-copy", virs::cli::CmdStationCopy,
      "station-copy SRC DST  — загрузить SRC и сохранить как DST"},
     {"render", virs::cli::CmdRender,
-     "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system]  — текст вида "
+     "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system] [--out ФАЙЛ.txt] "
+     "[--pdf ФАЙЛ.pdf]  — текст вида "
      "прибора из DIR/base.dat"},
     {"read", virs::cli::CmdRead,
      "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
