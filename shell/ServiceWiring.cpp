@@ -54,6 +54,14 @@ std::filesystem::path PathOf(const QString& name) {
 #endif
 }
 
+QString NameOf(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return QString::fromStdWString(path.wstring());
+#else
+    return QString::fromStdString(path.string());
+#endif
+}
+
 } // namespace
 
 TServiceWiring::TServiceWiring(TForm1& window) : QObject(&window), Window(window) {
@@ -102,7 +110,7 @@ void TServiceWiring::SaveView() {
     if (!SaveDialog1 || !SaveDialog1(&Window, name, filter))
         return;
     const std::filesystem::path target = SaveNameForFilter(PathOf(name), filter);
-    LastSaveName = QString::fromStdString(target.string());
+    LastSaveName = NameOf(target);
     TSaveOutcome outcome;
     if (filter == SaveFilterWorkbook) {
         // The device's archive workbook, whatever view the pane shows.
