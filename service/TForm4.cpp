@@ -94,10 +94,17 @@ void TForm4::Button2Click() {
     // The run lets the window paint; nothing else may start or close meanwhile.
     Button2->setEnabled(false);
     BitBtn1->setEnabled(false);
+    Busy = true;
     RunModemSetup(PortNameOfItem(ComboBox1->currentText().toStdString()), Hooks.OpenPort,
                   LineSettings, commands, ui);
+    Busy = false;
     Button2->setEnabled(true);
     BitBtn1->setEnabled(true);
+}
+
+void TForm4::reject() {
+    if (!Busy)
+        QDialog::reject();
 }
 
 } // namespace virs

@@ -32,7 +32,12 @@ public:
     void ComboBox2Change(int index);
     void Button2Click();
 
+public:
+    // Escape and the window's close button wait while the utility runs.
+    void reject() override;
+
 private:
+    bool Busy = false;
     TLineSettings& LineSettings;
 };
 

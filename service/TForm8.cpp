@@ -55,9 +55,11 @@ void TForm8::SpinEdit1Change(int value) {
 void TForm8::Button2Click() {
     Button2->setEnabled(false);
     BitBtn2->setEnabled(false);
+    Busy = true;
     const TAdapterResult result =
         RunAdapterAssignment(PortNameOfItem(ComboBox1->currentText().toStdString()), Hooks.OpenPort,
                              LineSettings, static_cast<std::uint8_t>(SpinEdit1->value()));
+    Busy = false;
     Button2->setEnabled(true);
     BitBtn2->setEnabled(true);
     const TServiceMessage message = AdapterMessage(result);
@@ -65,6 +67,11 @@ void TForm8::Button2Click() {
         Hooks.MessageSink(message);
     else
         ShowServiceMessageBox(this, message);
+}
+
+void TForm8::reject() {
+    if (!Busy)
+        QDialog::reject();
 }
 
 } // namespace virs

@@ -30,7 +30,12 @@ public:
     void SpinEdit1Change(int value);
     void Button2Click();
 
+public:
+    // Escape and the window's close button wait while the utility runs.
+    void reject() override;
+
 private:
+    bool Busy = false;
     TLineSettings& LineSettings;
 };
 

@@ -118,11 +118,18 @@ void TForm9::Button2Click() {
     for (QPushButton* b : {Button1, Button2, BitBtn1})
         b->setEnabled(false);
     CancelButton->setEnabled(true);
+    Busy = true;
     RunFirmwareUpdate(PortNameOfItem(ComboBox1->currentText().toStdString()), Hooks.OpenPort, Image,
                       TDate{today.year(), today.month(), today.day()}, ui);
+    Busy = false;
     CancelButton->setEnabled(false);
     for (QPushButton* b : {Button1, Button2, BitBtn1})
         b->setEnabled(true);
+}
+
+void TForm9::reject() {
+    if (!Busy)
+        QDialog::reject();
 }
 
 } // namespace virs

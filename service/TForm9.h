@@ -44,7 +44,12 @@ public:
     // The image of the run; kept while the dialog lives.
     const TFirmwareImage& FirmwareImage() const { return Image; }
 
+public:
+    // Escape and the window's close button wait while the utility runs.
+    void reject() override;
+
 private:
+    bool Busy = false;
     friend class TDialogFirmwareUi;
     TFirmwareImage Image{};
     bool CancelPressed = false;

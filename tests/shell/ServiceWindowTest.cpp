@@ -388,7 +388,11 @@ private slots:
 
         // "Отмена" pressed while block 21 is being shown stops before block 22.
         f.DialogMessages.clear();
+        int closed = 0;
+        connect(&form9, &QDialog::finished, [&closed] { ++closed; });
         connect(form9.ProgressBar1, &QProgressBar::valueChanged, &form9, [&form9](int v) {
+            if (v == 10)
+                form9.reject(); // Escape during the transfer: the dialog stays
             if (v == 20)
                 form9.CancelButton->click();
         });
@@ -399,6 +403,9 @@ private slots:
                          "Программа прибора не обновлена, повторите прошивку."));
         QVERIFY(form9.Button2->isEnabled());
         QVERIFY(!form9.CancelButton->isEnabled());
+        QCOMPARE(closed, 0);
+        form9.reject();
+        QCOMPARE(closed, 1);
     }
 };
 
