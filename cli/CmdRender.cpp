@@ -8,20 +8,23 @@
 #include "acquisition/WorkArea.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "cli/RenderPdf.h"
 #include "model/AtomicFile.h"
 #include "model/StationBase.h"
 #include "views/DeviceView.h"
+#include "views/ViewSave.h"
 
 namespace virs::cli {
 namespace {
 
 const char* const RenderUsage = "Использование: virs-cli render --dir ПАПКА --node N --device K "
-                                "[--view 0..4] [--locale ru|system]\n";
+                                "[--view 0..4] [--locale ru|system] [--out ФАЙЛ.txt] [--pdf "
+                                "ФАЙЛ.pdf]\n";
 
 } // namespace
 
 int CmdRender(const Args& args) {
-    std::string dir;
+    std::string dir, outFile, pdfFile;
     int node = -1, device = -1, view = 0;
     bool systemLocale = false;
     const bool parsed =
@@ -34,6 +37,10 @@ int CmdRender(const Args& args) {
                 return ParseNumber(value, 0, MaxDevicesPerNode - 1, device);
             else if (name == "--view")
                 return ParseNumber(value, 0, 4, view);
+            else if (name == "--out" && !value.empty())
+                outFile = value;
+            else if (name == "--pdf" && !value.empty())
+                pdfFile = value;
             else if (name == "--locale" && (value == "ru" || value == "system"))
                 systemLocale = value == "system";
             else
@@ -44,6 +51,11 @@ int CmdRender(const Args& args) {
         return 2;
     if (dir.empty() || node < 0 || device < 0) {
         std::fprintf(stderr, "%s", RenderUsage);
+        return 2;
+    }
+    if (!pdfFile.empty() && !PdfPrintingAvailable()) {
+        std::fprintf(stderr,
+                     "virs-cli: --pdf недоступен: программа собрана без печати (VIRS_GUI=OFF)\n");
         return 2;
     }
 
@@ -76,6 +88,19 @@ int CmdRender(const Args& args) {
     LoadDeviceImage(record, area);
     const TViewLocale locale = systemLocale ? SystemViewLocale() : RussianViewLocale();
     const TDeviceViewText text = RenderDeviceView(view, record, area, locale);
+    if (!outFile.empty() || !pdfFile.empty()) {
+        // The files the window's "сохранить как" and "печать" would make.
+        if (!outFile.empty()) {
+            const TSaveOutcome saved = SaveViewText(outFile, text.Lines);
+            if (!saved.Ok) {
+                std::fprintf(stderr, "virs-cli: %s\n", saved.Message.c_str());
+                return 1;
+            }
+        }
+        if (!pdfFile.empty() && !PrintLinesToPdf(pdfFile, text.Lines))
+            return 1;
+        return 0;
+    }
     for (const std::string& line : text.Lines)
         std::printf("%s\n", line.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;

@@ -17,6 +17,9 @@ int CmdExchange(
     const Args& args); // exchange --port P --address A --function F --start R --count N ...
 int CmdRead(
     const Args& args); // read --dir DIR --node N --device K --view current|settings [--port P]
+int CmdModemSetup(const Args& args);     // modem-setup --port P [--preset P] [--commands F]
+int CmdAdapterAddress(const Args& args); // adapter-address --port P --address N
+int CmdFirmware(const Args& args);       // firmware --port P --image F [--yes]
 int CmdMakeDemo(const Args& args); // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
 
 } // namespace virs::cli

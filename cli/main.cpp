@@ -20,7 +20,8 @@ const Command Commands[] = {
     {"station-copy", virs::cli::CmdStationCopy,
      "station-copy SRC DST  — загрузить SRC и сохранить как DST"},
     {"render", virs::cli::CmdRender,
-     "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system]  — текст вида "
+     "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system] [--out ФАЙЛ.txt] "
+     "[--pdf ФАЙЛ.pdf]  — текст вида "
      "прибора из DIR/base.dat"},
     {"read", virs::cli::CmdRead,
      "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
@@ -31,6 +32,13 @@ const Command Commands[] = {
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
      "--count N [--data HEX...]  — один обмен Modbus, протокол в ModBus_protocol.txt"},
+    {"modem-setup", virs::cli::CmdModemSetup,
+     "modem-setup --port COMn|ПУТЬ [--preset default|rx100] [--commands ФАЙЛ]  — настройка "
+     "удалённого модема"},
+    {"adapter-address", virs::cli::CmdAdapterAddress,
+     "adapter-address --port COMn|ПУТЬ --address N  — назначить адаптеру ВИРСШ адреса N, N+1"},
+    {"firmware", virs::cli::CmdFirmware,
+     "firmware --port COMn|ПУТЬ --image ФАЙЛ [--yes]  — обновление прошивки ВИРС-Д"},
     {"make-demo", virs::cli::CmdMakeDemo,
      "make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]  — демо-станция для "
      "virs-sim (узлы: прямая линия, Dial-Up, GSM)"},

@@ -98,11 +98,12 @@ void TForm1::ApplyLinkState() {
 void TForm1::ApplyMenuState() {
     const bool free = !ProgramState.LinkOpen;
     TMainToolBar* t = ToolBar1;
-    // The utilities that take the serial line wait while a node is connected;
-    // a utility this build does not have stays greyed.
+    // The utilities take a serial port of their own and wait while a node is
+    // connected, so none can take over the node's port; a utility this build
+    // does not have stays greyed.
     t->N2->setEnabled(free && bool(Services.ModemSetup));
     t->N3->setEnabled(free && bool(Services.AdapterAddresses));
-    t->N11->setEnabled(bool(Services.FirmwareUpdate));
+    t->N11->setEnabled(free && bool(Services.FirmwareUpdate));
     TreeView1->SetAutoDrag(free);
 }
 

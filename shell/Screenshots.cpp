@@ -9,11 +9,15 @@
 #include <QTextBrowser>
 #include <QTimer>
 
+#include "service/TForm4.h"
+#include "service/TForm8.h"
+#include "service/TForm9.h"
 #include "shell/ConnectionDialog.h"
 #include "shell/DeleteDialog.h"
 #include "shell/HelpWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/ParamEditor.h"
+#include "shell/ServiceWiring.h"
 
 namespace {
 
@@ -154,6 +158,25 @@ int main(int argc, char* argv[]) {
     help->Browser->setSource(QUrl("qrc:/shell/help/tree.html"));
     save(help, "14-help-tree");
     help->close();
+
+    // The utility dialogs as the menu opens them, shown without blocking.
+    auto* services = new TServiceWiring(window);
+    services->ShowDialog = [](QDialog* dialog) { dialog->show(); };
+    const std::pair<void (TServiceWiring::*)(QWidget*), const char*> utilities[] = {
+        {&TServiceWiring::OpenModemSetup, "15-remote-modem-setup"},
+        {&TServiceWiring::OpenAdapterAddresses, "16-adapter-addresses"},
+        {&TServiceWiring::OpenFirmwareUpdate, "17-firmware-update"},
+    };
+    for (const auto& [open, name] : utilities) {
+        (services->*open)(&window);
+        for (QDialog* dialog :
+             {static_cast<QDialog*>(services->Form4), static_cast<QDialog*>(services->Form8),
+              static_cast<QDialog*>(services->Form9)})
+            if (dialog && dialog->isVisible()) {
+                save(dialog, name);
+                dialog->hide();
+            }
+    }
 
     window.close();
     return failures == 0 ? 0 : 1;

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "shell/MainWindow.h"
+#include "shell/ServiceWiring.h"
 #include "shell/TermSignal.h"
 #include "shell/WindowLink.h"
 
@@ -13,6 +14,8 @@ int main(int argc, char* argv[]) {
     virs::TForm1 window(".");
     virs::TWindowLink link(window);
     window.SetLinkController(&link);
+    auto* services = new virs::TServiceWiring(window);
+    window.SetServices(services->Services());
     virs::TTerminationWatch termination;
     QObject::connect(&termination, &virs::TTerminationWatch::TerminationRequested, &window,
                      [&window](int) {

@@ -150,10 +150,10 @@ private slots:
         QVERIFY(!w.ToolBar1->ToolButton5->isEnabled());
         QVERIFY(!w.ToolBar1->ToolButton7->isEnabled());
         QVERIFY(!w.TreeView1->dragEnabled());
-        // The utilities that take the serial line wait; the firmware loader does not.
+        // The utilities that take a serial line wait, the firmware loader too.
         QVERIFY(!w.ToolBar1->N2->isEnabled());
         QVERIFY(!w.ToolBar1->N3->isEnabled());
-        QVERIFY(w.ToolBar1->N11->isEnabled());
+        QVERIFY(!w.ToolBar1->N11->isEnabled());
 
         f.Select(0, DeviceVirsD);
         QVERIFY(w.ToolBar1->ToolButton16->isEnabled());
