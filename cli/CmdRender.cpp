@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "model/AtomicFile.h"
 #include "model/StationBase.h"
+#include "views/ArchiveView.h"
 #include "views/DeviceView.h"
 
 namespace virs::cli {
@@ -75,7 +76,13 @@ int CmdRender(const Args& args) {
     DeviceWorkArea area;
     LoadDeviceImage(record, area);
     const TViewLocale locale = systemLocale ? SystemViewLocale() : RussianViewLocale();
-    const TDeviceViewText text = RenderDeviceView(view, record, area, locale);
+    // The archive tabs read the device's workbook (a bare name is in DIR).
+    TWorkbook xls;
+    const TArchiveViewRenderer archive = [&](const TDevice& d, int tab, const TViewLocale& l,
+                                             TViewLines& lines) {
+        RenderArchiveView(xls, std::filesystem::path(dir), d, tab, l, lines);
+    };
+    const TDeviceViewText text = RenderDeviceView(view, record, area, locale, archive);
     for (const std::string& line : text.Lines)
         std::printf("%s\n", line.c_str());
     return std::fflush(stdout) == 0 ? 0 : 1;
