@@ -289,10 +289,10 @@ private slots:
         QCOMPARE(w.Image(0, 3), 13);
         QVERIFY(!w.Window->ToolBar1->ToolButton16->isChecked());
         QVERIFY(w.Window->ToolBar1->ToolButton16->isEnabled());
-        // Accepted: the first exchange of the archive runs.
+        // Accepted: the archive is walked and written to the device's workbook.
         WhenModal([](QWidget* modal) { qobject_cast<TForm7*>(modal)->BitBtn1->click(); });
         w.ReadView(3, 2);
-        QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
+        QCOMPARE(w.Status(), QString("Завершено успешно"));
         QVERIFY(QFile::exists(
             QString::fromStdString((w.Folder.Path / "ModBus_protocol.txt").string())));
         // ВИРС-Ш archives hide the value mode.
@@ -302,7 +302,12 @@ private slots:
             dialog->BitBtn1->click();
         });
         w.ReadView(0, 1);
-        QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
+        QCOMPARE(w.Status(), QString("Завершено успешно"));
+        // The daily tab shows the workbook the job wrote.
+        const std::string file = w.State().Base.Devices[0][0].ArchiveFile.Get();
+        QVERIFY(!file.empty());
+        QVERIFY(std::filesystem::exists(w.Folder.Path / file));
+        QVERIFY(w.Window->Memo1->toPlainText().startsWith("Суточный архив с "));
     }
 
     void archiveDialogRefusesAnEndBeforeTheStart() {
