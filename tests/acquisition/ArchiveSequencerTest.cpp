@@ -177,7 +177,7 @@ TEST_F(ArchiveWalkTest, ShHourlyAlwaysAsksForASecondRecordAndWrapsTo9180) {
     const std::int64_t day = DeviceEpochDay + 281;
     Start(DeviceVirsSh, 2, day, day, EncodeDateTime(2001, 1, 1, 10));
     EXPECT_EQ(State.Exchange.StartRegister, 2461 + 2 * 24); // (282 mod 280) × 24
-    EXPECT_EQ(State.JobRecordsTotal, 48); // Trunc(end - start) × 24 + 24
+    EXPECT_EQ(State.JobRecordsTotal, 48);                   // Trunc(end - start) × 24 + 24
     for (int i = 0; i < 22; ++i) {
         ShRecord(true, 1);
         Walk.Step(Job);
