@@ -62,6 +62,7 @@ std::string TArchiveWalk::Check(TJobContext& job) {
 void TArchiveWalk::Open(TJobContext& job, TDevice& device) {
     TProgramState& s = job.State;
     Row = Sink.Open(device, ArchiveHeadOf(s, device, job.Now()));
+    SavedAtFinish = false;
 }
 
 void TArchiveWalk::Progress(TJobContext& job) {
@@ -84,11 +85,13 @@ void TArchiveWalk::Save(TJobContext& job) {
 
 void TArchiveWalk::Finish(TJobContext& job) {
     Save(job);
+    SavedAtFinish = true;
     job.State.Exchange.JobFinished = true;
 }
 
 void TArchiveWalk::SaveOnEarlyEnd(TJobContext& job) {
-    Save(job);
+    if (!SavedAtFinish)
+        Save(job);
 }
 
 void TArchiveWalk::Step(TJobContext& job) {
@@ -208,7 +211,6 @@ void TArchiveWalk::StepD2(TJobContext& job, TDevice& device, bool hourly) {
         Open(job, device);
         RecordMs = ArchiveMsOf(s.JobStartDate);
         s.WorkArea.HavePreviousRecord = false; // every job begins without one
-        FirstD2Record = true;
         D2Examine(job, hourly);
         return;
     case 2:
@@ -226,8 +228,7 @@ void TArchiveWalk::StepD2(TJobContext& job, TDevice& device, bool hourly) {
 
 void TArchiveWalk::D2Examine(TJobContext& job, bool hourly) {
     TProgramState& s = job.State;
-    (void)hourly; // the day of an exact moment needs no nudge in either walk
-    FirstD2Record = false;
+    // The day of an exact moment needs no nudge in the hourly walk.
     if (D2HeaderMatches(s.Exchange.RecordHeader, ArchiveDayOf(RecordMs))) {
         s.JobStep = 3;
         NextRead(s.Exchange, 0, 64, s.JobBuffer.D2ArchiveRecord.Bytes);

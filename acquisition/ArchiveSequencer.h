@@ -83,7 +83,9 @@ private:
     TArchiveSink& Sink;
     TArchiveMs RecordMs = 0;
     std::uint16_t Row = 0;
-    bool FirstD2Record = true;
+    // The walk's own finish has written the workbook: the end-of-job save has
+    // nothing to add (and a failed write is reported once).
+    bool SavedAtFinish = false;
 };
 
 } // namespace virs

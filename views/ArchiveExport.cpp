@@ -156,12 +156,16 @@ std::uint16_t TWorkbookArchiveSink::Open(TDevice& device, const TArchiveHead& he
         // A file that cannot be read back is left alone: the rows go to a new one.
         const std::optional<std::string> name =
             FreeArchiveFileName(Folder, head.NodeName, head.DeviceName);
-        const std::string chosen =
-            name ? *name : ArchiveFileName(head.NodeName, head.DeviceName, MaxArchiveFileNumber);
-        device.ArchiveFile.Set(Utf8Left(chosen, 255));
         Xls = TWorkbook();
-        Xls.SetFileName(ArchivePath(Folder, chosen).string());
         Base = 0;
+        if (name) {
+            device.ArchiveFile.Set(Utf8Left(*name, 255));
+            Xls.SetFileName(ArchivePath(Folder, *name).string());
+        } else {
+            // Every name was taken after the check: nothing is overwritten,
+            // the rows stay in memory and the save reports the failure.
+            Xls.SetFileName("");
+        }
     }
     WriteHead(head);
     return ArchiveFirstDataRow(head.Type);
@@ -254,6 +258,8 @@ void TWorkbookArchiveSink::AddD2Row(std::uint16_t row, TDateTime date,
 }
 
 std::string TWorkbookArchiveSink::Save() {
+    if (Xls.FileName().empty())
+        return "нет свободного имени файла архива";
     const TWorkbookResult r = Xls.Write();
     return r.Ok ? "" : (r.Error.empty() ? std::string("ошибка записи") : r.Error);
 }

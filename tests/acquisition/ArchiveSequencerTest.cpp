@@ -324,6 +324,25 @@ TEST_F(ArchiveWalkTest, AFailedSaveShowsTheMessageAndTheJobStillEnds) {
     EXPECT_EQ(shown[0], "Не удалось сохранить файл с полученным архивом.\rВозможно, он открыт в "
                         "другом приложении");
     EXPECT_EQ(Ui.Renders, 1);
+    // The end-of-job save after a normal finish writes nothing more.
+    Walk.SaveOnEarlyEnd(Job);
+    EXPECT_EQ(Sink.Saves, 1);
+    EXPECT_EQ(shown.size(), 1u);
+}
+
+TEST_F(ArchiveWalkTest, AnEarlyEndSavesTheRowsSoFar) {
+    const std::int64_t last = EncodeDate(2024, 3, 14);
+    Start(DeviceVirsSh, 1, last - 5, last, EncodeDateTime(2024, 3, 15, 10));
+    for (int i = 0; i < 2; ++i) {
+        ShRecord(true, 7);
+        Walk.Step(Job);
+    }
+    ASSERT_FALSE(State.Exchange.JobFinished);
+    EXPECT_EQ(Sink.Saves, 0);
+    Walk.SaveOnEarlyEnd(Job); // the job is stopped or fails here
+    EXPECT_EQ(Sink.Saves, 1);
+    EXPECT_EQ(Sink.Rows.size(), 2u);
+    EXPECT_EQ(Ui.Renders, 1);
 }
 
 } // namespace
