@@ -141,8 +141,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "Суточный архив с 10.03.2024 по 14.03.2024", -1},
         TKindCase{3, "hourly", "2024-03-14", "2024-03-14", nullptr, "узел 1 [прибор 4].xls",
                   "Часовой архив с 14.03.2024 по 14.03.2024", -1}),
-    [](const ::testing::TestParamInfo<TKindCase>& info) {
-        return "Device" + std::to_string(info.param.Device) + "_" + info.param.Kind;
+    [](const ::testing::TestParamInfo<TKindCase>& p) {
+        return "Device" + std::to_string(p.param.Device) + "_" + p.param.Kind;
     });
 
 TEST_F(ArchiveCliTest, ATimeOutMidWalkSavesTheRowsSoFar) {
@@ -255,6 +255,43 @@ TEST_F(ArchiveCliTest, AWorkbookThatCannotBeWrittenShowsTheMessageAndTheJobEnds)
     EXPECT_NE(r.Err.find("Завершено успешно"), std::string::npos) << r.Err;
     EXPECT_FALSE(std::filesystem::exists(Base / "узел 1 [прибор 1].xls"));
     EXPECT_TRUE(r.Out.empty());
+}
+
+// Over a modem: the call, the archive, then the escape and hang-up.
+TEST_F(ArchiveCliTest, OverDialUpAndGsmModems) {
+    for (const TLinkType link : {LinkDialUp, LinkGsm}) {
+        TTestNode node;
+        node.LinkType = link;
+        node.ComPort = 7;
+        node.Phone = "100";
+        node.ReplyTimeoutMs = 2000;
+        node.Devices = {{DeviceVirsD, 2}};
+        SaveStation(MakeStation({node}), Base);
+        std::filesystem::remove(Base / "узел 1 [прибор 1].xls");
+        const std::filesystem::path scenario = Folder.Path / "modem.json";
+        WriteText(scenario,
+                  R"({"seed": 3, "now": ")" + std::string(Now) +
+                      R"(", "sites": [{"name": "A", "devices": [{"type": "ВИРС-Д", "address": 2}]}],
+          "lines": [{"com": 7, "kind": "modem", "modem": {"echo": false, "type": ")" +
+                      (link == LinkGsm ? "gsm" : "dialup") + R"(", "baud": 9600,
+            "phone_book": [{"number": "100", "outcome": "connect", "site": "A",
+                            "delay_ms": 300}]}}]})");
+        TSimProcess sim(scenario);
+        ASSERT_TRUE(sim.Ready) << sim.Banner;
+        const TRunResult r = Archive(0, "daily", "2024-03-12", "2024-03-14");
+        EXPECT_EQ(r.Exit, 0) << r.Err;
+        std::size_t at = 0;
+        for (const char* part :
+             {"Соединение с узлом установлено", "Выполнено...33%", "Выполнено...66%",
+              "Завершено успешно", "Закрытие соединения...", "Узел закрыт"}) {
+            const std::size_t found = r.Err.find(part, at);
+            EXPECT_NE(found, std::string::npos) << "'" << part << "' missing in:\n" << r.Err;
+            if (found != std::string::npos)
+                at = found;
+        }
+        EXPECT_EQ(DataRows(r.Out), 3) << r.Out;
+        EXPECT_TRUE(std::filesystem::exists(Base / "узел 1 [прибор 1].xls"));
+    }
 }
 
 TEST_F(ArchiveCliTest, DatesTheDialogWouldNotAllow) {
