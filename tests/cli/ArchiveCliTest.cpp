@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 
 #include "tests/cli/SimHarness.h"
 #include "workbook/Workbook.h"
@@ -144,6 +145,80 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TKindCase>& p) {
         return "Device" + std::to_string(p.param.Device) + "_" + p.param.Kind;
     });
+
+// Registers read with virs-cli exchange, one "<register> <HEX>" line each.
+std::vector<unsigned> Registers(const std::string& out) {
+    std::vector<unsigned> regs;
+    std::stringstream in(out);
+    std::string line;
+    std::getline(in, line); // "<code> <text>"
+    while (std::getline(in, line)) {
+        const std::size_t space = line.find(' ');
+        if (space != std::string::npos)
+            regs.push_back(static_cast<unsigned>(std::stoul(line.substr(space + 1), nullptr, 16)));
+    }
+    return regs;
+}
+
+// The cells of a row agree with the meter's registers decoded here by hand.
+TEST_F(ArchiveCliTest, RowValuesAreTheMetersRegisters) {
+    TSimProcess sim(WriteScenario(false));
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    auto exchange = [&](const std::vector<std::string>& tail) {
+        std::vector<std::string> a = {"exchange", "--port", "COM7", "--retries", "2"};
+        a.insert(a.end(), tail.begin(), tail.end());
+        const TRunResult r = RunCli(a, Folder.Path);
+        EXPECT_EQ(r.Exit, 0) << r.Out << r.Err;
+        return Registers(r.Out);
+    };
+    // ВИРС-Ш, 14.03.2024: day 8839 of the meter, slot 8839 mod 1461 = 73, address 1074.
+    const std::vector<unsigned> sh =
+        exchange({"--address", "1", "--function", "3", "--start", "1074", "--count", "5"});
+    ASSERT_EQ(sh.size(), 5u);
+    ASSERT_TRUE(sh[4] & 0x80) << "the record of the day is not valid";
+    const double volume =
+        static_cast<double>((std::uint64_t{sh[2]} << 32) | (sh[1] << 16) | sh[0]) / 1e6;
+    ASSERT_EQ(Archive(0, "daily", "2024-03-14", "2024-03-14").Exit, 0);
+    TWorkbook sheet;
+    ASSERT_TRUE(sheet.Read((Base / "узел 1 [прибор 1].xls").string()).Ok);
+    EXPECT_EQ(sheet.GetNumber(SheetDays, 0, 9), 45365); // 14.03.2024
+    EXPECT_EQ(sheet.GetNumber(SheetDays, 1, 9), volume);
+    EXPECT_EQ(sheet.GetNumber(SheetDays, 2, 9), sh[3] / 1800.0);
+
+    // ВИРС-Д, 13.03.2024 daily averages: selector 0x1803 0x0D00 0x0001.
+    const std::vector<unsigned> scales =
+        exchange({"--address", "2", "--function", "3", "--start", "56", "--count", "8"});
+    ASSERT_EQ(scales.size(), 8u);
+    exchange({"--address", "2", "--function", "16", "--start", "0", "--count", "3", "--data",
+              "1803", "0D00", "0001"});
+    const std::vector<unsigned> rec =
+        exchange({"--address", "2", "--function", "3", "--start", "200", "--count", "26"});
+    ASSERT_EQ(rec.size(), 26u);
+    ASSERT_EQ(Archive(1, "daily", "2024-03-13", "2024-03-13").Exit, 0);
+    TWorkbook d;
+    ASSERT_TRUE(d.Read((Base / "узел 1 [прибор 2].xls").string()).Ok);
+    for (int k = 0; k < 4; ++k) {
+        std::uint32_t bits = scales[2 * k] | scales[2 * k + 1] << 16;
+        float code;
+        std::memcpy(&code, &bits, 4);
+        const double multiplier = code == 1   ? 1
+                                  : code == 2 ? 0.1
+                                  : code == 3 ? 0.01
+                                  : code == 4 ? 0.001
+                                              : 10;
+        std::uint32_t counter = rec[2 * k] | rec[2 * k + 1] << 16;
+        if (counter >= 0xFFFF0000u)
+            counter = 0;
+        EXPECT_EQ(d.GetNumber(SheetDays, 1 + k, 8), counter * multiplier) << k;
+        std::uint32_t time = rec[8 + 2 * k] | rec[9 + 2 * k] << 16;
+        if (time >= 0xFFFF0000u)
+            time = 0;
+        EXPECT_EQ(d.GetNumber(SheetDays, 5 + k, 8), time / 1e4) << k;
+    }
+    const std::uint32_t mains = rec[16] | rec[17] << 16;
+    EXPECT_EQ(d.GetNumber(SheetDays, 9, 8), 24 - mains / 1e4);
+    EXPECT_EQ(d.GetText(SheetDays, 0, 9), "Итого:");
+}
 
 TEST_F(ArchiveCliTest, ATimeOutMidWalkSavesTheRowsSoFar) {
     // The ВИРС-Ш answers its first three record requests, then falls silent.
