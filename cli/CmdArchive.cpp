@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "acquisition/LinkSession.h"
@@ -91,7 +92,12 @@ public:
         dialog.Integrators = Integrators;
         return true;
     }
-    void Render() override {}
+    // The window redraws the archive tab, which says "Читаю архив..." meanwhile.
+    void Render() override {
+        if (OnRender)
+            OnRender();
+    }
+    std::function<void()> OnRender;
     std::string Status;
     std::int64_t FirstDay = 0, LastDay = 0;
     bool Integrators = false;
@@ -217,6 +223,12 @@ int CmdArchive(const Args& args) {
     };
     session.Archive = &walk;
     session.Job().ArchiveCheck = [&walk](TJobContext& job) { return walk.Check(job); };
+    TWorkbook viewBook; // the tab reads its own copy: a failed write keeps its rows
+    jobUi.OnRender = [&] {
+        TViewLines ignored;
+        RenderArchiveView(viewBook, folder, base.Devices[node][device], tab, RussianViewLocale(),
+                          ignored, [&](const std::string& text) { jobUi.SetStatus(text); });
+    };
 
     std::signal(SIGINT, OnInterrupt);
     base.SelNode = static_cast<u8>(node);
@@ -255,7 +267,8 @@ int CmdArchive(const Args& args) {
 
     // The view of the saved workbook, as render --view prints it.
     TViewLines lines;
-    RenderArchiveView(xls, folder, base.Devices[node][device], tab, RussianViewLocale(), lines);
+    RenderArchiveView(viewBook, folder, base.Devices[node][device], tab, RussianViewLocale(),
+                      lines);
     for (const std::string& line : lines)
         std::printf("%s\n", line.c_str());
     const bool printed = std::fflush(stdout) == 0;

@@ -21,7 +21,7 @@ TWindowArchive::TWindowArchive(TForm1& window, TLinkSession& session)
     };
     Window.ArchiveView = [this](const TDevice& device, int tab, const TViewLocale& locale,
                                 TViewLines& lines) {
-        RenderArchiveView(Workbook, Window.Folder(), device, tab, locale, lines,
+        RenderArchiveView(ViewBook, Window.Folder(), device, tab, locale, lines,
                           [this](const std::string& text) {
                               Window.SetStatusText(QString::fromStdString(text));
                               if (!text.empty()) // painted before the file is read

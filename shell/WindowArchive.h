@@ -28,7 +28,8 @@ private:
 
     TForm1& Window;
     TLinkSession& Session;
-    TWorkbook Workbook;
+    TWorkbook Workbook; // what the export fills and writes
+    TWorkbook ViewBook; // what the archive tabs read: a failed write keeps its rows above
     TWorkbookArchiveSink Sink;
     TArchiveWalk Walk;
 };
