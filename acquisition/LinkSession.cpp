@@ -10,7 +10,8 @@ TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJ
     : State(state),
       MainThread(mainThread), JobContext{state,   ui,
                                          Log,     std::move(folder) / ProtocolLogFileName,
-                                         nullptr, std::move(now)} {}
+                                         nullptr, std::move(now),
+                                         {}} {}
 
 TLinkSession::~TLinkSession() {
     EndWorker();

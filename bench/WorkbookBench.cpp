@@ -115,8 +115,11 @@ int main(int argc, char** argv) {
     if (libreOffice) {
         std::string profile = "file://" + (dir / "lo-profile").string();
         std::string command = "soffice -env:UserInstallation=" + profile +
-                              " --headless --convert-to csv --outdir '" + (dir / "lo").string() +
-                              "' '" + file + "' >/dev/null 2>&1";
+                              // Sheet 2 ("hours") holds the rows; the default
+                              // would convert the empty first sheet.
+                              " --headless --convert-to 'csv:Text - txt - csv (StarCalc):44,34,"
+                              "76,1,,0,false,true,false,false,false,2' --outdir '" +
+                              (dir / "lo").string() + "' '" + file + "' >/dev/null 2>&1";
         // The first start creates LibreOffice's profile; it is timed apart.
         auto c0 = Clock::now();
         int status = std::system(command.c_str());

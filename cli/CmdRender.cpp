@@ -11,6 +11,7 @@
 #include "cli/RenderPdf.h"
 #include "model/AtomicFile.h"
 #include "model/StationBase.h"
+#include "views/ArchiveView.h"
 #include "views/DeviceView.h"
 #include "views/ViewSave.h"
 
@@ -87,7 +88,13 @@ int CmdRender(const Args& args) {
     DeviceWorkArea area;
     LoadDeviceImage(record, area);
     const TViewLocale locale = systemLocale ? SystemViewLocale() : RussianViewLocale();
-    const TDeviceViewText text = RenderDeviceView(view, record, area, locale);
+    // The archive tabs read the device's workbook (a bare name is in DIR).
+    TWorkbook xls;
+    const TArchiveViewRenderer archive = [&](const TDevice& d, int tab, const TViewLocale& l,
+                                             TViewLines& lines) {
+        RenderArchiveView(xls, std::filesystem::path(dir), d, tab, l, lines);
+    };
+    const TDeviceViewText text = RenderDeviceView(view, record, area, locale, archive);
     if (!outFile.empty() || !pdfFile.empty()) {
         // The files the window's "сохранить как" and "печать" would make.
         if (!outFile.empty()) {

@@ -21,11 +21,14 @@ const Command Commands[] = {
      "station-copy SRC DST  — загрузить SRC и сохранить как DST"},
     {"render", virs::cli::CmdRender,
      "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system] [--out ФАЙЛ.txt] "
-     "[--pdf ФАЙЛ.pdf]  — текст вида "
-     "прибора из DIR/base.dat"},
+     "[--pdf ФАЙЛ.pdf]  — текст вида прибора из DIR/base.dat (виды 1..3: архив из книги прибора)"},
     {"read", virs::cli::CmdRead,
      "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
      "прочитать прибор по связи узла, сохранить образ в base.dat и вывести вид"},
+    {"archive", virs::cli::CmdArchive,
+     "archive --dir DIR --node N --device K --kind daily|hourly|monthly --from ГГГГ-ММ-ДД "
+     "--to ГГГГ-ММ-ДД [--mode averages|integrators] [--port COMn|ПУТЬ] "
+     "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — прочитать архив прибора в книгу .xls в DIR и вывести вид"},
     {"workbook-dump", virs::cli::CmdWorkbookDump,
      "workbook-dump ФАЙЛ  — все непустые ячейки книги .xls, по строке на ячейку"},
     {"exchange", virs::cli::CmdExchange,

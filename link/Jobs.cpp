@@ -168,6 +168,14 @@ TStartOutcome StartJob(TJobContext& job) {
         s.JobEndDate = range.EndDate;
         s.JobRecordsTotal = range.RecordsTotal;
         s.JobRecordsDone = 0;
+        if (job.ArchiveCheck) {
+            const std::string refusal = job.ArchiveCheck(job);
+            if (!refusal.empty()) {
+                job.Ui.SetDeviceImage(s.JobNode, s.JobDevice, DeviceIdleImage(type));
+                RestoreAfterNoJob(job, refusal);
+                return TStartOutcome::Refused;
+            }
+        }
     }
 
     // Registers that fail to arrive read as 0 in a settings listing.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "acquisition/ProgramState.h"
@@ -67,6 +68,10 @@ struct TJobContext {
     std::filesystem::path LogPath;    // ModBus_protocol.txt in the program's folder
     ExchangeWorker* Worker = nullptr; // the connected node's exchange thread
     TClock Now = SystemNow;
+    // Asked before the first request of an archive job, with the range in the
+    // job fields: "" lets the job start, any other text refuses it (shown as
+    // the status text).
+    std::function<std::string(TJobContext&)> ArchiveCheck;
 };
 
 // The first request of a job, as StartJob fills the exchange block.
@@ -97,6 +102,7 @@ enum class TStartOutcome {
     LogFailed,   // the protocol log could not be created
     NoLink,      // no exchange thread (no node connected)
     Busy,        // the previous job has not ended yet
+    Refused,     // the archive check refused the range or the file
 };
 
 // Starts the job described by JobNode, JobDevice and JobView. Only while the

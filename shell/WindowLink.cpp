@@ -55,6 +55,7 @@ TWindowLink::TWindowLink(TForm1& window)
       Bridge(std::make_unique<TBridge>(window, ButtonDown)) {
     TJobUi& jobUi = *this;
     LinkSession = std::make_unique<TLinkSession>(State, MainThread, jobUi, window.Folder());
+    Archive = std::make_unique<TWindowArchive>(window, *LinkSession);
     Timer3 = new QTimer(this);
     connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     window.SetActivityCounters(&State.Exchange.TxActivity, &State.Exchange.RxActivity);
@@ -64,6 +65,7 @@ TWindowLink::~TWindowLink() {
     Timer3->stop();
     // The program is going away: the exchange thread ends and the port closes
     // without a hang-up (an orderly close is the connect button's release).
+    Archive.reset();
     LinkSession.reset();
     Window.SetActivityCounters(nullptr, nullptr);
 }

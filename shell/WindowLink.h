@@ -17,6 +17,7 @@
 #include "shell/LinkController.h"
 #include "shell/MainWindow.h"
 #include "shell/TForm7.h"
+#include "shell/WindowArchive.h"
 
 namespace virs {
 
@@ -78,6 +79,7 @@ private:
     TQtMainThreadCall MainThread;
     std::unique_ptr<TBridge> Bridge;
     std::unique_ptr<TLinkSession> LinkSession;
+    std::unique_ptr<TWindowArchive> Archive; // the workbook, the archive walk and tabs
     TForm7* ArchiveDialog = nullptr;
     std::atomic<bool> ButtonDown{false};
     bool TaskRunning = false;

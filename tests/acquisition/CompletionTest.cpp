@@ -150,7 +150,7 @@ protected:
     TSlavePort Port;
     TMainThreadQueue Main;
     std::filesystem::path Folder;
-    TJobContext Job{State, Ui, Log, {}, nullptr, [] { return Clock; }};
+    TJobContext Job{State, Ui, Log, {}, nullptr, [] { return Clock; }, {}};
     std::unique_ptr<ExchangeWorker> Worker;
 };
 

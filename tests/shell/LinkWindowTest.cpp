@@ -291,10 +291,10 @@ private slots:
         QCOMPARE(w.Image(0, 3), 13);
         QVERIFY(!w.Window->ToolBar1->ToolButton16->isChecked());
         QVERIFY(w.Window->ToolBar1->ToolButton16->isEnabled());
-        // Accepted: the first exchange of the archive runs.
+        // Accepted: the archive is walked and written to the device's workbook.
         WhenModal([](QWidget* modal) { qobject_cast<TForm7*>(modal)->BitBtn1->click(); });
         w.ReadView(3, 2);
-        QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
+        QCOMPARE(w.Status(), QString("Завершено успешно"));
         QVERIFY(QFile::exists(
             QString::fromStdString((w.Folder.Path / "ModBus_protocol.txt").string())));
         // ВИРС-Ш archives hide the value mode.
@@ -304,7 +304,49 @@ private slots:
             dialog->BitBtn1->click();
         });
         w.ReadView(0, 1);
-        QCOMPARE(w.Status(), QString::fromUtf8(ArchiveWalkMissingText));
+        QCOMPARE(w.Status(), QString("Завершено успешно"));
+        // The daily tab shows the workbook the job wrote.
+        const std::string file = w.State().Base.Devices[0][0].ArchiveFile.Get();
+        QVERIFY(!file.empty());
+        QVERIFY(std::filesystem::exists(w.Folder.Path / file));
+        QVERIFY(w.Window->Memo1->toPlainText().startsWith("Суточный архив с "));
+    }
+
+    void theStopButtonKeepsTheArchiveRowsReadSoFar() {
+        TLinkedWindow w;
+        w.Open(DirectScenario(), {DirectNode()});
+        w.Connect();
+        // Ten days of hourly ВИРС-Д records: the stop comes long before the end.
+        WhenModal([](QWidget* modal) {
+            auto* dialog = qobject_cast<TForm7*>(modal);
+            dialog->MonthCalendar1->setSelectedDate(
+                dialog->MonthCalendar2->selectedDate().addDays(-10));
+            dialog->BitBtn1->click();
+        });
+        QStringList progress;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            const QString status = w.Status();
+            if (status.startsWith("Выполнено...") && !progress.contains(status))
+                progress << status;
+            if (progress.size() == 3 && w.Window->ToolBar1->ToolButton16->isChecked())
+                w.Window->ToolBar1->ToolButton16->click(); // released: stop
+        });
+        watch.start(5);
+        w.ReadView(1, 2);
+        watch.stop();
+        QCOMPARE(w.Status(), QString("Прервано пользователем"));
+        QCOMPARE(progress.size(), 3);
+        QCOMPARE(progress.first(), QString("Выполнено...0%"));
+        // The rows read so far are in the workbook and on the hourly tab.
+        const std::string file = w.State().Base.Devices[0][1].ArchiveFile.Get();
+        QVERIFY(std::filesystem::exists(w.Folder.Path / file));
+        const QStringList lines = w.Window->Memo1->toPlainText().split('\n');
+        QVERIFY(lines.first().startsWith("Часовой архив средних значений с "));
+        // 7 heading lines, the 5 lines of the head, the rows, the closing line.
+        const int rows = static_cast<int>(lines.size()) - 7 - 5 - 1;
+        QVERIFY2(rows >= 3 && rows < 240, qPrintable(QString::number(rows)));
+        QCOMPARE(lines.last(), QString(137, '-'));
     }
 
     // An alias in a folder anyone may write to is not used; the status text

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 
+#include "tests/workbook/ExportBooks.h"
 #include "tests/workbook/SampleBooks.h"
 #include "tests/workbook/TempDir.h"
 
@@ -189,7 +190,12 @@ TEST_P(ValidatorTest, SeesEveryWrittenCell) {
         TWorkbookResult r = b.Book.Write();
         ASSERT_TRUE(r.Ok) << b.Name << ": " << r.Error;
     }
-
+    // The export writes its own workbooks (already on disk).
+    std::filesystem::create_directory(dir.Path() / "export");
+    std::vector<TSampleBook> exported = MakeExportBooks((dir.Path() / "export").string());
+    ASSERT_EQ(exported.size(), 7u); // eight exports, two of them into one file
+    for (TSampleBook& b : exported)
+        books.push_back(std::move(b));
     int status = 0;
     if (param.Tool == TTool::LibreOffice) {
         std::string files;
