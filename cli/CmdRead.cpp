@@ -14,6 +14,7 @@
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "model/StationBase.h"
+#include "model/TextCodec.h"
 #include "views/DeviceView.h"
 
 namespace virs::cli {
@@ -127,15 +128,33 @@ int CmdRead(const Args& args) {
     TCliJobUi jobUi;
     TMainThreadQueue mainThread;
     TLinkSession session(state, mainThread, jobUi, folder);
+    // The port that could not be opened and why, named as the user gave it.
+    std::string openFailure;
+    TPortOpener opener = OpenComPort;
+    std::string portName;
     if (!port.empty()) {
         int number = 0;
         if (port.rfind("COM", 0) == 0 && ParseNumber(port.substr(3), 1, 255, number)) {
             record.ComPort = static_cast<u16>(number);
         } else {
             const std::filesystem::path path(port);
-            session.PortOpener = [path](unsigned) { return OpenSerialPort(path); };
+            opener = [path](unsigned) { return OpenSerialPort(path); };
+            portName = port;
         }
     }
+    session.PortOpener = [&, opener](unsigned com) {
+        TPortOpenResult opened = opener(com);
+        if (!opened.Port && (com != 0 || !portName.empty())) {
+            // The reason names the device path itself ("/dev/ttyUSB0: ..."); a
+            // path given by the user is not repeated.
+            const std::string name = portName.empty() ? "COM" + std::to_string(com) : portName;
+            std::string reason = opened.Error;
+            if (reason.rfind(portName + ": ", 0) == 0 && !portName.empty())
+                reason.erase(0, portName.size() + 2);
+            openFailure = "Не удалось открыть порт " + name + ": " + reason;
+        }
+        return opened;
+    };
 
     base.SelNode = static_cast<u8>(node);
     base.SelDevice = static_cast<u8>(device);
@@ -144,7 +163,7 @@ int CmdRead(const Args& args) {
         !notice.empty())
         std::fprintf(stderr, "virs-cli: %s\n", notice.c_str());
     if (!connected.Connected)
-        return Fail(connected.Status);
+        return Fail(openFailure.empty() ? connected.Status : VisibleControls(openFailure));
     if (!connected.ConnectedMessage.empty())
         connectionUi.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
     connectionUi.SetStatus(connected.Status);
@@ -155,6 +174,8 @@ int CmdRead(const Args& args) {
     const auto limit = std::chrono::minutes(10);
     if (state.JobRunning && !mainThread.RunUntil([&] { return !state.JobRunning; }, limit)) {
         state.Exchange.AbortRequested = true;
+        if (session.Worker())
+            session.Worker()->InterruptJob();
         mainThread.RunUntil([&] { return !state.JobRunning; }, std::chrono::minutes(1));
     }
     const bool succeeded = !state.JobRunning && state.Exchange.ResultCode == ResultSuccess &&

@@ -64,7 +64,7 @@ int CmdRender(const Args& args) {
     // printed beside a running program must not touch.
     const std::filesystem::path file = std::filesystem::path(dir) / "base.dat";
     std::string bytes, error;
-    if (!ReadWholeFile(file, bytes, &error)) {
+    if (!ReadWholeFile(file, bytes, &error, MaxStationImageSize)) {
         std::fprintf(stderr, "virs-cli: не удалось прочитать %s: %s\n", file.string().c_str(),
                      error.c_str());
         return 1;

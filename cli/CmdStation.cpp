@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "model/AtomicFile.h"
 #include "model/StationBase.h"
+#include "model/TextCodec.h"
 
 namespace virs::cli {
 namespace {
@@ -25,17 +27,20 @@ const char* ParityText(u8 index) {
 }
 
 void PrintNode(const TNode& node, int k) {
-    std::printf("узел %d: %s\n", k, node.NameSlot.Value.Get().c_str());
+    std::printf("узел %d: %s\n", k, VisibleControls(node.NameSlot.Value.Get()).c_str());
     const char* link = LinkTypeName(node.LinkType);
     std::printf("  связь: %s\n", *link ? link : ("тип " + std::to_string(node.LinkType)).c_str());
     std::string port = node.ComPort ? "COM" + std::to_string(node.ComPort) : "не выбран";
     std::string baud = node.BaudIndex < 8 ? std::to_string(BaudRates[node.BaudIndex]) : "?";
     std::printf("  порт: %s, %s бит/с, чётность: %s, %s\n", port.c_str(), baud.c_str(),
                 ParityText(node.ParityIndex), node.StopBitsIndex ? "2 стоп-бита" : "1 стоп-бит");
-    std::printf("  попыток: %u, тайм-аут: %u мс\n", node.Retries, node.ReplyTimeoutMs);
+    std::printf("  попыток: %u, тайм-аут: %u мс%s\n", node.Retries, EffectiveReplyTimeoutMs(node),
+                node.ReplyTimeoutMs == 0 ? " (в файле 0)" : "");
     if (node.LinkType != LinkDirect)
-        std::printf("  телефон: %s (%s), инициализация: %s\n", node.Phone.Get().c_str(),
-                    node.DialMode ? "импульсный" : "тоновый", node.ModemInit.Get().c_str());
+        std::printf("  телефон: %s (%s), инициализация: %s\n",
+                    VisibleControls(node.Phone.Get()).c_str(),
+                    node.DialMode ? "импульсный" : "тоновый",
+                    VisibleControls(node.ModemInit.Get()).c_str());
 }
 
 } // namespace
@@ -52,7 +57,7 @@ int CmdStation(const Args& args) {
         return 1;
     }
     std::string bytes, error;
-    if (!ReadWholeFile(dir / "base.dat", bytes, &error)) {
+    if (!ReadWholeFile(dir / "base.dat", bytes, &error, MaxStationImageSize)) {
         std::fprintf(stderr, "virs-cli: не удалось прочитать %s: %s\n",
                      (dir / "base.dat").string().c_str(), error.c_str());
         return 1;
@@ -68,7 +73,7 @@ int CmdStation(const Args& args) {
             const TDevice& device = base.Devices[k][d];
             const char* type = DeviceTypeName(device.DeviceType);
             std::printf("  прибор %d: %s — %s, сетевой номер %u\n", d,
-                        device.NameSlot.Value.Get().c_str(),
+                        VisibleControls(device.NameSlot.Value.Get()).c_str(),
                         *type ? type : ("тип " + std::to_string(device.DeviceType)).c_str(),
                         device.NetAddress);
         }
@@ -76,24 +81,46 @@ int CmdStation(const Args& args) {
     return 0;
 }
 
+// A source that does not load cleanly (empty, cut, not a station base at all)
+// would replace a good destination with what could be made of it: refused
+// unless --force asks for exactly that.
 int CmdStationCopy(const Args& args) {
-    if (args.size() != 2) {
-        std::fprintf(stderr, "Использование: virs-cli station-copy ИСХОДНЫЙ ЦЕЛЕВОЙ\n");
+    bool force = false;
+    std::vector<std::string> files;
+    for (const std::string& a : args) {
+        if (a == "--force")
+            force = true;
+        else
+            files.push_back(a);
+    }
+    if (files.size() != 2) {
+        std::fprintf(stderr, "Использование: virs-cli station-copy [--force] ИСХОДНЫЙ ЦЕЛЕВОЙ\n");
         return 2;
     }
+    const std::string& source = files[0];
+    const std::string& target = files[1];
     std::string bytes, error;
-    if (!ReadWholeFile(args[0], bytes, &error)) {
-        std::fprintf(stderr, "virs-cli: не удалось прочитать %s: %s\n", args[0].c_str(),
-                     error.c_str());
+    if (!ReadWholeFile(source, bytes, &error, MaxStationImageSize)) {
+        std::fprintf(stderr, "virs-cli: не удалось прочитать %s: %s\n",
+                     VisibleControls(source).c_str(), error.c_str());
         return 1;
     }
     StationBase base;
-    if (ParseStationBaseImage(bytes, base) != TLoadOutcome::Loaded)
+    if (ParseStationBaseImage(bytes, base) != TLoadOutcome::Loaded) {
+        if (!force) {
+            std::fprintf(stderr,
+                         "virs-cli: размер %s (%zu байт) не соответствует числу записей; "
+                         "%s не изменён (--force: записать прочитанное)\n",
+                         VisibleControls(source).c_str(), bytes.size(),
+                         VisibleControls(target).c_str());
+            return 1;
+        }
         std::fprintf(stderr, "virs-cli: внимание: размер %s не соответствует числу записей\n",
-                     args[0].c_str());
-    if (!WriteFileAtomically(args[1], StationBaseImage(base), &error)) {
-        std::fprintf(stderr, "virs-cli: не удалось записать %s: %s\n", args[1].c_str(),
-                     error.c_str());
+                     VisibleControls(source).c_str());
+    }
+    if (!WriteFileAtomically(target, StationBaseImage(base), &error)) {
+        std::fprintf(stderr, "virs-cli: не удалось записать %s: %s\n",
+                     VisibleControls(target).c_str(), error.c_str());
         return 1;
     }
     return 0;

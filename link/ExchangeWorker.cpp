@@ -50,8 +50,18 @@ void ExchangeWorker::Terminate() {
     WakeUp.notify_all();
     // Only a job in progress can be blocked in the port; a parked worker
     // leaves the port alone, so the link can still hang up its modem.
-    if (InJob)
+    if (InJob) {
         Port.CancelIo();
+        PortCancelled = true;
+    }
+}
+
+void ExchangeWorker::InterruptJob() {
+    std::lock_guard lock(Mutex);
+    if (InJob) {
+        Port.CancelIo();
+        PortCancelled = true;
+    }
 }
 
 void ExchangeWorker::Join() {
@@ -77,6 +87,12 @@ void ExchangeWorker::Body() {
         {
             std::lock_guard lock(Mutex);
             InJob = false;
+            // A cancel that came after the job's last port call must not end
+            // the next user's first one (the hang-up, the next job).
+            if (PortCancelled) {
+                Port.ClearCancel();
+                PortCancelled = false;
+            }
             if (!completed || TerminateRequested)
                 return;
         }

@@ -44,6 +44,10 @@ public:
     // handler (the link is being closed; there is nobody to report to). Safe to
     // call from inside the completion call.
     void Terminate();
+    // Main thread, after the job's stop flag has been set: cuts a read or write
+    // of the running job short, whatever its time-outs, so the job ends at once.
+    // Does nothing while parked.
+    void InterruptJob();
     // Waits until the thread has ended (after Terminate).
     void Join();
 
@@ -67,6 +71,7 @@ private:
     std::condition_variable WakeUp;
     bool Parked = true;
     bool InJob = false;
+    bool PortCancelled = false; // a cancel was sent during the job: cleared at its end
     bool TerminateRequested = false;
     std::thread Thread;
 };

@@ -222,6 +222,8 @@ void StartStopClick(TJobContext& job, bool down, int tabIndex) {
         return;
     }
     s.Exchange.AbortRequested = true;
+    if (job.Worker)
+        job.Worker->InterruptJob(); // a read without a total time-out ends now too
     job.Ui.SetStartButton(false, StartButtonIdleImage);
     if (s.JobRunning) {
         // The completion handler enables it again when the job has ended.
@@ -236,7 +238,7 @@ void StartStopClick(TJobContext& job, bool down, int tabIndex) {
 }
 
 int CyclicInterval(const TNode& node) {
-    return static_cast<int>(node.ReplyTimeoutMs) * node.Retries + 1000;
+    return static_cast<int>(EffectiveReplyTimeoutMs(node)) * node.Retries + 1000;
 }
 
 void CyclicClick(TJobContext& job, bool down) {
@@ -257,6 +259,8 @@ void CyclicClick(TJobContext& job, bool down) {
     job.Ui.SetCyclicEnabled(parked);
     job.Ui.SetStartEnabled(parked);
     s.Exchange.AbortRequested = true;
+    if (job.Worker)
+        job.Worker->InterruptJob();
     job.Ui.SetCyclicTimer(false, 0);
     job.Ui.SetStatus(UserStopText);
     job.Ui.ProcessMessages();

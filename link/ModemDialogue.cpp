@@ -31,7 +31,9 @@ bool ModemWrite(ISerialPort& port, std::string_view command) {
 TModemReply ModemRead(ISerialPort& port) {
     std::uint8_t buffer[ModemReplySize];
     const TPortIo io = port.Read(buffer, sizeof buffer);
-    return TakeModemReply(buffer, io.Ok ? io.Count : 0);
+    TModemReply reply = TakeModemReply(buffer, io.Ok ? io.Count : 0);
+    reply.PortFailed = !io.Ok;
+    return reply;
 }
 
 TModemReply ModemCommand(ISerialPort& port, std::string_view command) {

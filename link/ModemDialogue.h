@@ -15,10 +15,11 @@ namespace virs {
 inline constexpr std::size_t ModemReplySize = 100;
 
 struct TModemReply {
-    std::string Text;       // the answer without control characters (and without a final "OK")
-    bool Ok = false;        // the answer ended with "OK"
-    std::size_t Count = 0;  // raw bytes read
-    std::uint8_t First = 0; // first raw byte (0 when nothing came)
+    std::string Text;        // the answer without control characters (and without a final "OK")
+    bool Ok = false;         // the answer ended with "OK"
+    std::size_t Count = 0;   // raw bytes read
+    std::uint8_t First = 0;  // first raw byte (0 when nothing came)
+    bool PortFailed = false; // the port refused the read (a device that has gone)
 };
 
 // Every character with code 0..15 is removed; then a final "OK" is removed and

@@ -122,6 +122,8 @@ struct TCallAnswer {
     TModemReply Reply;
 };
 
+constexpr std::uint32_t DialRetryPauseMs = 100;
+
 // Dials and waits for the answer of the call, each read waiting at most the
 // total time-out for its first byte, until something comes or the button is
 // released.
@@ -136,6 +138,10 @@ TCallAnswer Dial(ISerialPort& port, const std::string& command, TConnectionUi& u
             answer.Released = true;
             return answer;
         }
+        // A port that fails at once (an unplugged adapter) would turn this
+        // wait into a busy loop; the button is still looked at in time.
+        if (answer.Reply.PortFailed)
+            port.Sleep(DialRetryPauseMs);
     }
 }
 
@@ -272,7 +278,7 @@ std::string PortName(const TNode& node) {
 }
 
 bool ApplyModbusTimeouts(ISerialPort& port, const TNode& node) {
-    return port.SetTimeouts({50, 0, node.ReplyTimeoutMs});
+    return port.SetTimeouts({50, 0, EffectiveReplyTimeoutMs(node)});
 }
 
 TConnectOutcome ConnectNode(const TNode& node, TLineSettings& lineSettings, TConnectionUi& ui,

@@ -18,6 +18,7 @@
 #include <optional>
 
 #include "link/SerialPort.h"
+#include "model/SystemCalls.h"
 
 namespace virs {
 
@@ -167,8 +168,10 @@ public:
         TPortIo io;
         if (Fd < 0)
             return io;
+        if (TakeCancel())
+            return io;
         while (io.Count < size) {
-            ssize_t n = ::write(Fd, data + io.Count, size - io.Count);
+            ssize_t n = VIRS_SYSCALL(write)(Fd, data + io.Count, size - io.Count);
             if (n > 0) {
                 io.Count += static_cast<std::size_t>(n);
                 continue;
@@ -181,7 +184,7 @@ public:
                 return io;
         }
         // Like a synchronous Windows write: return once the bytes have left.
-        while (tcdrain(Fd) != 0)
+        while (VIRS_SYSCALL(tcdrain)(Fd) != 0)
             if (errno != EINTR)
                 break;
         io.Ok = true;
@@ -190,7 +193,7 @@ public:
 
     TPortIo Read(std::uint8_t* buffer, std::size_t size) override {
         TPortIo io;
-        if (Fd < 0)
+        if (Fd < 0 || TakeCancel())
             return io;
         const std::uint32_t maxWord = 0xFFFFFFFFu;
         const TPortTimeouts t = Timeouts;
@@ -217,7 +220,7 @@ public:
         bool readNow = true;
         while (io.Count < size) {
             if (readNow) {
-                ssize_t n = ::read(Fd, buffer + io.Count, size - io.Count);
+                ssize_t n = VIRS_SYSCALL(read)(Fd, buffer + io.Count, size - io.Count);
                 if (n > 0) {
                     io.Count += static_cast<std::size_t>(n);
                     lastByte = Clock::now();
@@ -279,8 +282,18 @@ public:
         [[maybe_unused]] ssize_t n = ::write(CancelFd, &one, sizeof one);
     }
 
+    void ClearCancel() override { TakeCancel(); }
+
 private:
     enum class TWait { Ready, TimedOut, Cancelled, Failed };
+
+    // Resets the cancel; true when one was pending. A read of the eventfd
+    // takes its whole count, so several cancels are used up by one call.
+    bool TakeCancel() {
+        std::uint64_t count = 0;
+        return ::read(CancelFd, &count, sizeof count) == static_cast<ssize_t>(sizeof count) &&
+               count != 0;
+    }
 
     // Waits for `events` on the port, a cancel, or the end of `wait` (none:
     // no limit). ppoll takes the wait to the nanosecond, so time-outs are not
@@ -292,15 +305,17 @@ private:
             limit.tv_sec = static_cast<time_t>(wait->count() / 1000000000);
             limit.tv_nsec = static_cast<long>(wait->count() % 1000000000);
         }
-        int r = ::ppoll(fds, 2, wait ? &limit : nullptr, nullptr);
+        int r = VIRS_SYSCALL(ppoll)(fds, 2, wait ? &limit : nullptr, nullptr);
         if (r < 0 && errno == EINTR)
             return TWait::Ready; // a signal: the caller tries again and recomputes the time left
         if (r < 0)
             return TWait::Failed;
         if (r == 0)
             return TWait::TimedOut;
-        if (fds[1].revents & POLLIN)
+        if (fds[1].revents & POLLIN) {
+            TakeCancel(); // the cancel has ended this call: the next one runs normally
             return TWait::Cancelled;
+        }
         if (fds[0].revents & events)
             return TWait::Ready;
         return TWait::Failed; // POLLHUP / POLLERR / POLLNVAL without data

@@ -77,9 +77,13 @@ public:
     virtual void Sleep(std::uint32_t milliseconds);
 
     // Thread-safe: makes a read or write blocked in another thread return at
-    // once (Ok false), and every later one too, until the port is closed. Used
-    // to end the exchange thread when the link is closed.
+    // once (Ok false); when none is running, the next one does. The cancel is
+    // used up by the call it ends, so the port stays usable (the hang-up after
+    // a stopped job). Used to stop a job and to end the exchange thread.
     virtual void CancelIo() = 0;
+    // Drops a cancel that no call has used up (it came after the last call of
+    // the operation it was meant for had returned).
+    virtual void ClearCancel() {}
 };
 
 struct TPortOpenResult {

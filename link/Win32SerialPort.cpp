@@ -71,17 +71,19 @@ public:
 
     bool Purge(std::uint32_t flags) override { return PurgeComm(Handle, flags) != 0; }
 
+    // A cancel ends the call it meets and is used up by it.
     TPortIo Write(const std::uint8_t* data, std::size_t size) override {
         DWORD written = 0;
-        BOOL ok =
-            !Cancelled && WriteFile(Handle, data, static_cast<DWORD>(size), &written, nullptr);
-        return {ok != 0 && !Cancelled, written};
+        BOOL ok = !Cancelled.exchange(false) &&
+                  WriteFile(Handle, data, static_cast<DWORD>(size), &written, nullptr);
+        return {ok != 0 && !Cancelled.exchange(false), written};
     }
 
     TPortIo Read(std::uint8_t* buffer, std::size_t size) override {
         DWORD read = 0;
-        BOOL ok = !Cancelled && ReadFile(Handle, buffer, static_cast<DWORD>(size), &read, nullptr);
-        return {ok != 0 && !Cancelled, read};
+        BOOL ok = !Cancelled.exchange(false) &&
+                  ReadFile(Handle, buffer, static_cast<DWORD>(size), &read, nullptr);
+        return {ok != 0 && !Cancelled.exchange(false), read};
     }
 
     bool Close() override {
@@ -98,6 +100,8 @@ public:
         Cancelled = true;
         CancelIoEx(Handle, nullptr); // ends a read waiting in another thread
     }
+
+    void ClearCancel() override { Cancelled = false; }
 
 private:
     HANDLE Handle;

@@ -43,7 +43,7 @@ TNode NewNodeRecord() {
     FillNameSlot(node.NameSlot, "NODE_NAME", "новый узел");
     node.BaudIndex = 3; // 9600
     node.Retries = 3;
-    node.ReplyTimeoutMs = 3000;
+    node.ReplyTimeoutMs = DefaultReplyTimeoutMs;
     node.ModemInit.Set("AT&FE0V1");
     return node;
 }

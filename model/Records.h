@@ -126,6 +126,13 @@ static_assert(std::is_trivially_copyable_v<TParamSlot>);
 static_assert(std::is_trivially_copyable_v<TNode>);
 static_assert(std::is_trivially_copyable_v<TDevice>);
 
+// The reply time-out of a new node. Older files may hold 0, which the port
+// would take as "wait for ever": such a node is read with this default.
+inline constexpr u16 DefaultReplyTimeoutMs = 3000;
+inline u16 EffectiveReplyTimeoutMs(const TNode& node) {
+    return node.ReplyTimeoutMs != 0 ? node.ReplyTimeoutMs : DefaultReplyTimeoutMs;
+}
+
 // Zero-filled records with the defaults of a new node, device and user parameter.
 TNode NewNodeRecord();
 TDevice NewDeviceRecord(); // NetAddress is left 0: StationBase assigns the lowest free number

@@ -2,6 +2,7 @@
 // The station model: nodes in tree order, each with its devices in tree order.
 // Every operation keeps Devices[k].size() == Nodes[k].DeviceCount.
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,6 +14,11 @@ namespace virs {
 inline constexpr int MaxNodes = 255;
 inline constexpr int MaxDevicesPerNode = 255;
 inline constexpr int MaxTreeItems = 256; // a tree position is 8 bits wide
+// The largest base.dat a station can have: one node holding the other 255 tree
+// items as devices. A larger file is not a station base and is not read.
+inline constexpr std::size_t MaxStationImageSize =
+    2 + sizeof(TNode) + (MaxTreeItems - 1) * sizeof(TDevice);
+static_assert(MaxStationImageSize == 1932938);
 
 // Outcome of a model operation. Refusals leave the model unchanged.
 enum class TModelStatus {

@@ -1,5 +1,6 @@
 // base.dat: a format byte, the node count, the node records and then the device
-// records of every node in tree order. base.bak is the copy taken at start.
+// records of every node in tree order. base.bak is the copy taken at start of
+// a base.dat that loaded cleanly; a damaged one never replaces it.
 
 #include <algorithm>
 #include <cstring>
@@ -86,7 +87,7 @@ TLoadReport LoadStationBase(StationBase& base, TStationFileGuard& guard,
 
     std::string bytes;
     std::string error;
-    if (!ReadWholeFile(file, bytes, &error)) {
+    if (!ReadWholeFile(file, bytes, &error, MaxStationImageSize)) {
         report.Outcome = TLoadOutcome::Unreadable;
         guard.LoadedAs = report.Outcome;
         report.Message = "Не удалось прочитать файл базы " + file.string() + ": " + error +
@@ -96,18 +97,20 @@ TLoadReport LoadStationBase(StationBase& base, TStationFileGuard& guard,
         return report;
     }
 
-    // The backup always holds the database as it was when the program started.
-    if (!WriteFileAtomically(dir / BackupFileName, bytes, &error))
-        report.BackupFailed = true;
-
     report.Outcome = ParseStationBaseImage(bytes, base);
     guard.LoadedAs = report.Outcome;
+    // The backup holds the database as it was when the program started, if
+    // that was a whole one: a damaged file must not destroy the good copy.
+    if (report.Outcome == TLoadOutcome::Loaded &&
+        !WriteFileAtomically(dir / BackupFileName, bytes, &error))
+        report.BackupFailed = true;
     if (report.Outcome == TLoadOutcome::SizeMismatch) {
         report.Message = "Файл базы " + file.string() + " повреждён: его размер (" +
                          std::to_string(bytes.size()) +
                          " байт) не соответствует числу узлов и приборов в нём.\r"
                          "Прочитано то, что удалось. Исходный файл будет сохранён "
-                         "под другим именем перед записью базы.";
+                         "под другим именем перед записью базы. Резервная копия "
+                         "base.bak не обновлена.";
     }
     if (report.BackupFailed) {
         if (!report.Message.empty())
@@ -143,7 +146,7 @@ TSaveReport SaveStationBase(const StationBase& base, TStationFileGuard& guard,
     if (guard.LoadedAs == TLoadOutcome::SizeMismatch && !guard.Preserved) {
         std::string original;
         const fs::path kept = FreeDamagedName(dir);
-        if (!ReadWholeFile(file, original, &error) ||
+        if (!ReadWholeFile(file, original, &error, MaxStationImageSize) ||
             !WriteFileAtomically(kept, original, &error)) {
             report.Ok = false;
             report.Message = "Повреждённый файл base.dat не удалось сохранить под другим "

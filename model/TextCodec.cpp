@@ -150,4 +150,21 @@ std::string Utf8Left(std::string_view utf8, std::size_t count) {
     return std::string(utf8.substr(0, i));
 }
 
+std::string VisibleControls(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (char c : utf8) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            out += c;
+            continue;
+        }
+        const unsigned picture = b == 0x7F ? 0x2421 : 0x2400 + b; // three bytes in UTF-8
+        out += static_cast<char>(0xE0 | (picture >> 12));
+        out += static_cast<char>(0x80 | ((picture >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (picture & 0x3F));
+    }
+    return out;
+}
+
 } // namespace virs

@@ -11,6 +11,12 @@ namespace virs {
 // every malformed UTF-8 sequence: visible, never silently dropped.
 inline constexpr char Cp1251Replacement = '?';
 
+// The text with every control character (codes 0..31 and 127) replaced by its
+// visible picture (U+2400..U+241F, U+2421: ␀, ␉, ␊, ␛, ␡): a name read from a file is
+// printed as it is stored, and no byte in it can move the cursor or recolour
+// the terminal.
+std::string VisibleControls(std::string_view utf8);
+
 // Converts UTF-8 to Windows-1251. When `exact` is given it is set to false if any
 // character had to be replaced.
 std::string Utf8ToCp1251(std::string_view utf8, bool* exact = nullptr);

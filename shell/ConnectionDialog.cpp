@@ -146,7 +146,8 @@ void TForm3::Fill(const TNode& node, bool connected) {
     ComboBox5->setCurrentIndex(node.ParityIndex < 3 ? node.ParityIndex : -1);
     ComboBox5->setEnabled(ComboBox4->currentIndex() == 0);
     Edit3->setText(QString::number(node.Retries));
-    Edit5->setText(QString::number(node.ReplyTimeoutMs));
+    Edit5->setText(
+        QString::number(EffectiveReplyTimeoutMs(node))); // a stored 0 reads as the default
 }
 
 void TForm3::ComboBox1Change() {

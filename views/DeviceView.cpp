@@ -1,5 +1,7 @@
 #include "views/DeviceView.h"
 
+#include "model/TextCodec.h"
+
 #include "acquisition/Registers.h"
 
 #include "views/ViewParts.h"
@@ -9,7 +11,7 @@ namespace virs {
 
 TViewLines DeviceIdentificationLines(const TDevice& device) {
     TViewLines lines;
-    std::string name = device.NameSlot.Value.Get();
+    std::string name = VisibleControls(device.NameSlot.Value.Get());
     if (!name.empty())
         lines.push_back(std::move(name));
     lines.push_back(std::string("прибор: ") + DeviceTypeName(device.DeviceType));

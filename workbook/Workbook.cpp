@@ -86,7 +86,7 @@ TWorkbookResult TWorkbook::Write() const {
 
 TWorkbookResult TWorkbook::Read(const std::string& path) {
     std::string file, error;
-    if (!ReadWholeFile(path, file, &error))
+    if (!ReadWholeFile(path, file, &error, MaxWorkbookFileBytes))
         return TWorkbookResult::Failure("не удалось прочитать файл \"" + path + "\": " + error);
     if (TWorkbookResult r = DecodeWorkbookFile(file, Data_); !r.Ok)
         return TWorkbookResult::Failure("\"" + path + "\": " + r.Error);

@@ -49,6 +49,10 @@ inline constexpr std::uint32_t MaxRowsExcel5 = 16384; // what an Excel 5 sheet h
 inline constexpr std::uint32_t MaxRowsRead = 65536;   // what a later .xls may hold
 inline constexpr std::size_t MaxTextBytes = 255;      // Excel 5 cell text, in Windows-1251
 inline constexpr std::size_t MaxSheetNameBytes = 31;
+// The largest file Read takes: far beyond any archive export (a year of hours
+// is about 2 MB), small enough that a stray huge file is refused before it is
+// read into memory.
+inline constexpr std::uint64_t MaxWorkbookFileBytes = 64u << 20;
 
 // Sheet names and indexes of the archive workbook.
 inline constexpr std::size_t SheetDays = 0;

@@ -136,6 +136,16 @@ TEST_F(ReadTest, PortThatCannotBeOpened) {
     const TRunResult r9 = Read(0, 1, "current");
     EXPECT_EQ(r9.Exit, 1);
     EXPECT_NE(r9.Err.find("Не удалось открыть порт COM9"), std::string::npos) << r9.Err;
+    // A path given with --port is named, with the system's reason.
+    const std::string missing = (Folder.Path / "no-such-tty").string();
+    const TRunResult rp = RunCli({"read", "--dir", Base.string(), "--node", "0", "--device", "1",
+                                  "--view", "current", "--port", missing},
+                                 Folder.Path);
+    EXPECT_EQ(rp.Exit, 1);
+    EXPECT_NE(rp.Err.find("Не удалось открыть порт " + missing + ": "), std::string::npos)
+        << rp.Err;
+    EXPECT_NE(rp.Err.find(std::strerror(ENOENT)), std::string::npos) << rp.Err;
+    EXPECT_EQ(rp.Err.find("COM9"), std::string::npos) << rp.Err;
 }
 
 // A modem line on COM7 whose phone book holds one number per outcome. The

@@ -76,5 +76,59 @@ TEST(StationCli, BadInputGivesAMessageAndNonZeroExit) {
     }
 }
 
+// A source that does not load cleanly never replaces a good destination unless
+// --force asks for it; what is not a regular file is refused even then.
+TEST(StationCli, CopyRefusesASourceThatDoesNotLoadCleanly) {
+    TempFolder dir;
+    WriteStation(dir.Path);
+    const std::string good = ReadBytes(dir / "base.dat");
+    const std::string dst = (dir / "dst.dat").string();
+    test::WriteBytes(dir / "dst.dat", good);
+    test::WriteBytes(dir / "empty.dat", "");
+    test::WriteBytes(dir / "text.dat", "это не база станции\n");
+    test::WriteBytes(dir / "cut.dat", good.substr(0, good.size() - 1));
+    struct Case {
+        std::string Source;
+        bool Force;
+        int Exit;
+        bool Replaced;
+    } cases[] = {
+        {(dir / "empty.dat").string(), false, 1, false},
+        {(dir / "text.dat").string(), false, 1, false},
+        {(dir / "cut.dat").string(), false, 1, false},
+        {"/dev/null", false, 1, false},
+        {"/dev/null", true, 1, false},
+        {(dir / "text.dat").string(), true, 0, true},
+    };
+    for (const Case& c : cases) {
+        test::WriteBytes(dir / "dst.dat", good);
+        const auto r = RunCli(std::string("station-copy ") + (c.Force ? "--force " : "") +
+                              c.Source + " " + dst);
+        EXPECT_EQ(r.ExitCode, c.Exit) << c.Source << "\n" << r.Out;
+        EXPECT_FALSE(r.Out.empty()) << c.Source;
+        EXPECT_EQ(ReadBytes(dst) != good, c.Replaced) << c.Source;
+    }
+}
+
+TEST(StationCli, StoredZeroTimeoutAndControlBytesInNamesAreShown) {
+    TempFolder dir;
+    StationBase base;
+    ASSERT_EQ(base.InsertNode(0), TModelStatus::Ok);
+    base.Nodes[0].NameSlot.Value.Set("Узел\x1b[31m\tА");
+    base.Nodes[0].ReplyTimeoutMs = 0;
+    ASSERT_EQ(base.InsertDevice(0), TModelStatus::Ok);
+    base.Devices[0][0].NameSlot.Value.Set("Ввод\r\x7f");
+    TStationFileGuard guard;
+    ASSERT_TRUE(SaveStationBase(base, guard, dir.Path).Ok);
+    const auto r = RunCli("station " + dir.Path.string());
+    EXPECT_EQ(r.ExitCode, 0) << r.Out;
+    // ESC, TAB, CR and DEL as their pictures U+241B, U+2409, U+240D, U+2421.
+    for (const char* expected : {"узел 0: Узел\u241b[31m\u2409А", "прибор 0: Ввод\u240d\u2421",
+                                 "тайм-аут: 3000 мс (в файле 0)"})
+        EXPECT_NE(r.Out.find(expected), std::string::npos) << expected << "\n" << r.Out;
+    EXPECT_EQ(r.Out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(r.Out.find('\x7f'), std::string::npos);
+}
+
 } // namespace
 } // namespace virs

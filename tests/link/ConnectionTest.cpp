@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <deque>
 #include <functional>
+#include <optional>
 
 #include "link/ModemDialogue.h"
 #include "link/NodeConnection.h"
+#include "tests/link/PtyPair.h"
 
 namespace virs {
 namespace {
@@ -195,6 +198,25 @@ TEST(ConnectionTest, PortThatCannotBeOpened) {
         EXPECT_FALSE(o.Connected);
         EXPECT_EQ(o.Status, text);
         EXPECT_TRUE(ui.Messages().empty()); // panel 2 only
+    }
+}
+
+// A stored 0 would be a read without a total limit: a silent meter would hold
+// the job for ever. It is read with the new-node default.
+TEST(ConnectionTest, StoredZeroReplyTimeoutUsesTheDefault) {
+    for (TLinkType type : {LinkDirect, LinkDialUp}) {
+        TNode node = MakeNode(type);
+        node.ReplyTimeoutMs = 0;
+        TRecordingUi ui;
+        TLineSettings line;
+        TScriptedModem* port = nullptr;
+        TConnectOutcome o = Connect(node, port, ui, line, [](TScriptedModem& m) {
+            m.Answer = Modem({"\r\nCONNECT 9600\r\n"});
+        });
+        ASSERT_TRUE(o.Connected) << type;
+        ASSERT_FALSE(port->TimeoutsSet.empty());
+        EXPECT_EQ(port->TimeoutsSet.back().ReadInterval, 50u);
+        EXPECT_EQ(port->TimeoutsSet.back().ReadConstant, 3000u) << type;
     }
 }
 
@@ -495,6 +517,79 @@ TEST(ConnectionTest, ReleaseDuringTheCallHangsUp) {
     EXPECT_EQ(port->Written[port->Written.size() - 2], "ATDT 12345678901234567890\r");
     EXPECT_EQ(port->Written.back(), "ATH0\r");
     EXPECT_TRUE(port->Closed);
+}
+
+// A modem whose adapter is pulled out as it dials: from then on every read is
+// one of a real port whose far end has gone, which fails at once.
+class TPulledAfterDial final : public ISerialPort {
+public:
+    TPulledAfterDial(TScriptedModem& modem, std::unique_ptr<ISerialPort> dead, int& deadReads)
+        : Modem(modem), Dead(std::move(dead)), DeadReads(deadReads) {}
+    bool SetQueues(std::uint32_t i, std::uint32_t o) override { return Modem.SetQueues(i, o); }
+    bool GetLineSettings(TLineSettings& s) override { return Modem.GetLineSettings(s); }
+    bool SetLineSettings(const TLineSettings& s) override { return Modem.SetLineSettings(s); }
+    bool SetTimeouts(const TPortTimeouts& t) override { return Modem.SetTimeouts(t); }
+    bool Purge(std::uint32_t f) override { return Modem.Purge(f); }
+    TPortIo Write(const std::uint8_t* d, std::size_t n) override {
+        if (std::string(reinterpret_cast<const char*>(d), n).rfind("ATD", 0) == 0)
+            Pulled = true;
+        return Modem.Write(d, n);
+    }
+    TPortIo Read(std::uint8_t* b, std::size_t n) override {
+        if (!Pulled)
+            return Modem.Read(b, n);
+        ++DeadReads;
+        return Dead->Read(b, n);
+    }
+    bool Close() override { return Modem.Close(); }
+    void Sleep(std::uint32_t ms) override { Dead->Sleep(ms); } // really sleeps
+    void CancelIo() override {}
+
+private:
+    TScriptedModem& Modem;
+    std::unique_ptr<ISerialPort> Dead;
+    int& DeadReads;
+    bool Pulled = false;
+};
+
+// Holds the button for a time rather than for a number of looks.
+class THeldButtonUi final : public TConnectionUi {
+public:
+    void SetStatus(const std::string&) override {}
+    void ShowMessage(TMessageIcon, const std::string&) override {}
+    bool ButtonDown() override {
+        if (!Since)
+            Since = std::chrono::steady_clock::now();
+        return std::chrono::steady_clock::now() - *Since < std::chrono::milliseconds(400);
+    }
+    std::optional<std::chrono::steady_clock::time_point> Since;
+};
+
+TEST(ConnectionTest, FailingPortDuringTheCallWaitDoesNotSpin) {
+    auto pty = std::make_unique<test::TPty>();
+    TPortOpenResult dead = OpenSerialPort(pty->SlavePath);
+    ASSERT_TRUE(dead.Port) << dead.Error;
+    ASSERT_TRUE(dead.Port->SetTimeouts({50, 0, 1500}));
+    pty.reset(); // the far end has gone: every read fails at once
+    TScriptedModem modem;
+    modem.Answer = Modem({});
+    int deadReads = 0;
+    TPortOpener opener = [&](unsigned) {
+        return TPortOpenResult{
+            std::make_unique<TPulledAfterDial>(modem, std::move(dead.Port), deadReads), ""};
+    };
+    THeldButtonUi ui;
+    TLineSettings line;
+    const auto start = std::chrono::steady_clock::now();
+    TConnectOutcome o = ConnectNode(MakeNode(LinkDialUp), line, ui, opener);
+    EXPECT_FALSE(o.Connected);
+    EXPECT_EQ(o.Status, "Вызов прерван");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    ASSERT_TRUE(modem.Closed);
+    // 400 ms of waiting with a pause between failed reads: a handful, not thousands
+    // (and the hang-up's read after the release).
+    EXPECT_GE(deadReads, 2);
+    EXPECT_LE(deadReads, 10);
 }
 
 TEST(ConnectionTest, DialCommandsAreCut) {

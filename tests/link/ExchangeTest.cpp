@@ -406,6 +406,74 @@ TEST_F(Exchange, TerminateWhileReadingEndsWithoutWaitingForTheTimeout) {
     EXPECT_EQ(slave.Requests().size(), 1u);
 }
 
+// A reply time-out of 0 is a read without a total limit: only the interrupt
+// of the stop button can end it.
+TEST_F(Exchange, StopEndsAReadWithoutTotalTimeoutAtOnce) {
+    SetReplyTimeout(0);
+    std::atomic<bool> asked{false};
+    std::atomic<bool> answer{false};
+    TSlaveDevice slave(Pty, [&](const Bytes& r) {
+        if (answer)
+            return test::Answer(ReadAnswer(r));
+        TReply silent;
+        silent.OnRequest = [&] { asked = true; };
+        return silent;
+    });
+    StartWorker();
+    Job(3, 0, 2, 5);
+    Worker->Wake();
+    while (!asked)
+        std::this_thread::sleep_for(milliseconds(5));
+    std::this_thread::sleep_for(milliseconds(100)); // inside the read
+    auto start = steady_clock::now();
+    X.AbortRequested = true;
+    Worker->InterruptJob();
+    ASSERT_TRUE(Main.RunUntil([&] { return Completions == 1 && Worker->IsParked(); },
+                              std::chrono::seconds(3)));
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
+    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(slave.Requests().size(), 1u); // no further attempt after the stop
+
+    // The port is whole again: the next job is answered.
+    answer = true;
+    SetReplyTimeout(300);
+    Job(3, 0, 2, 1);
+    Run();
+    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(Register(1), test::DeviceRegister(1));
+}
+
+// Closing the link 300 ms into a job on a silent device: the hang-up that
+// follows uses the same port and must get its answer.
+TEST_F(Exchange, PortWorksForTheHangUpAfterTerminateInAJob) {
+    SetReplyTimeout(20000);
+    std::atomic<bool> asked{false};
+    TSlaveDevice slave(Pty, [&](const Bytes&) {
+        TReply r;
+        r.OnRequest = [&] { asked = true; };
+        return r;
+    });
+    StartWorker();
+    Job(3, 0, 2, 3);
+    Worker->Wake();
+    while (!asked)
+        std::this_thread::sleep_for(milliseconds(5));
+    std::this_thread::sleep_for(milliseconds(300));
+    Worker->Terminate();
+    Worker.reset();
+    Main.RunPending();
+
+    ASSERT_TRUE(Port->SetTimeouts({200, 0, 2000}));
+    const std::uint8_t plus[] = {'+', '+', '+'};
+    TPortIo written = Port->Write(plus, sizeof plus);
+    EXPECT_TRUE(written.Ok);
+    Pty.Send({'\r', '\n', 'O', 'K', '\r', '\n'});
+    std::uint8_t buffer[64];
+    TPortIo read = Port->Read(buffer, sizeof buffer);
+    EXPECT_TRUE(read.Ok);
+    EXPECT_EQ(read.Count, 6u);
+}
+
 TEST_F(Exchange, TerminateFromInsideTheHandler) {
     TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
     StartWorker([](ExchangeWorker& w) { w.Terminate(); });

@@ -239,6 +239,9 @@ TEST(CyclicPollingTest, TimerIntervalCoversOneFailingFrame) {
     node.ReplyTimeoutMs = 3000;
     node.Retries = 3;
     EXPECT_EQ(CyclicInterval(node), 10000);
+    node.ReplyTimeoutMs = 0; // a stored 0 counts as the default 3000 ms
+    node.Retries = 2;
+    EXPECT_EQ(CyclicInterval(node), 7000);
 }
 
 } // namespace

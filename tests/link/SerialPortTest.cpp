@@ -243,6 +243,57 @@ TEST(Port, CancelEndsABlockedReadPromptly) {
     EXPECT_LT(ElapsedMs(start), 1000);
 }
 
+// The cancel ends the call it meets and no more: the hang-up after a stopped
+// job must find a working port.
+TEST(Port, CancelIsUsedUpByTheCallItEnds) {
+    TPty pty;
+    auto port = OpenPty(pty, {50, 0, 10000});
+    std::thread canceller([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        port->CancelIo();
+    });
+    std::uint8_t buffer[256];
+    EXPECT_FALSE(port->Read(buffer, sizeof buffer).Ok);
+    canceller.join();
+
+    const Bytes plus = {'+', '+', '+'};
+    TPortIo written = port->Write(plus.data(), plus.size());
+    EXPECT_TRUE(written.Ok);
+    EXPECT_EQ(pty.Receive(100), plus);
+    pty.Send({'O', 'K'});
+    ASSERT_TRUE(port->SetTimeouts({50, 0, 2000}));
+    TPortIo read = port->Read(buffer, sizeof buffer);
+    EXPECT_TRUE(read.Ok);
+    EXPECT_EQ(read.Count, 2u);
+}
+
+TEST(Port, CancelWithNoCallRunningEndsTheNextOneOnlyUnlessCleared) {
+    TPty pty;
+    auto port = OpenPty(pty, {50, 0, 300});
+    std::uint8_t buffer[16];
+    const Bytes at = {'A', 'T', '\r'};
+
+    port->CancelIo(); // came after the last call of its operation
+    auto start = steady_clock::now();
+    EXPECT_FALSE(port->Read(buffer, sizeof buffer).Ok);
+    EXPECT_LT(ElapsedMs(start), 200);
+    start = steady_clock::now();
+    TPortIo io = port->Read(buffer, sizeof buffer);
+    EXPECT_TRUE(io.Ok);
+    EXPECT_GE(ElapsedMs(start), 250); // a normal read again: waited its time-out
+
+    port->CancelIo();
+    port->CancelIo(); // two cancels are still one
+    EXPECT_FALSE(port->Write(at.data(), at.size()).Ok);
+    EXPECT_TRUE(port->Write(at.data(), at.size()).Ok);
+    EXPECT_EQ(pty.Receive(100), at);
+
+    port->CancelIo();
+    port->ClearCancel();
+    EXPECT_TRUE(port->Write(at.data(), at.size()).Ok);
+    EXPECT_EQ(pty.Receive(100), at);
+}
+
 TEST(Port, HangUpOfTheFarEndFailsTheReadInsteadOfWaiting) {
     auto pty = std::make_unique<TPty>();
     auto port = OpenPty(*pty, {50, 0, 5000});

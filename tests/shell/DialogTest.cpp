@@ -70,6 +70,17 @@ private slots:
         QCOMPARE(got, number);
     }
 
+    // Older files may hold a reply time-out of 0; it is read with the new-node
+    // default, and the dialog shows that value.
+    void connectionStoredZeroTimeout() {
+        TNode node = NewNodeRecord();
+        node.ReplyTimeoutMs = 0;
+        TForm3 dialog;
+        dialog.PortSource = Source({1, 3});
+        dialog.Fill(node, false);
+        QCOMPARE(dialog.Edit5->text(), QString("3000"));
+    }
+
     void connectionFill_data() {
         QTest::addColumn<int>("link");
         QTest::addColumn<bool>("modemFields");

@@ -103,6 +103,17 @@ TEST(Dispatch, IndexOutsideTheTabsKeepsThePane) {
     EXPECT_EQ(area.ShCurrentBlock.Bytes[0], 0); // nothing was loaded
 }
 
+// A name read from base.dat is shown with its control bytes as pictures, so
+// none can reach a terminal or break a line of the pane.
+TEST(WorkAreaAndViews, ControlBytesOfTheNameAreShownVisibly) {
+    DeviceWorkArea area;
+    TDevice d = MakeDevice(DeviceVirsD);
+    ASSERT_TRUE(d.NameSlot.Value.Set("Ввод\x1b]0;x\x07\n2"));
+    const TDeviceViewText text = RenderDeviceView(0, d, area, Ru);
+    ASSERT_FALSE(text.Lines.empty());
+    EXPECT_EQ(text.Lines[0], "Ввод\u241b]0;x\u2407\u240a2");
+}
+
 TEST(Dispatch, ArchiveTabWithoutRendererIsEmpty) {
     DeviceWorkArea area;
     const TDeviceViewText text = RenderDeviceView(2, MakeDevice(DeviceVirsD), area, Ru);

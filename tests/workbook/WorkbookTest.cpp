@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -358,6 +361,27 @@ std::string GoodFile() {
     std::string file;
     EncodeWorkbookFile(book.Data(), file);
     return file;
+}
+
+// What is not a regular file, or is larger than any workbook, is refused on
+// opening: no wait on a FIFO, no read of an endless device or a huge file.
+TEST(WorkbookOpen, OddOrHugeFilesAreRefusedBeforeReading) {
+    TTempDir dir;
+    const std::string fifo = dir.File("fifo.xls");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = dir.File("huge.xls");
+    { std::ofstream out(huge, std::ios::binary); }
+    std::filesystem::resize_file(huge, MaxWorkbookFileBytes + 1); // sparse: no disk used
+    for (const std::string& path : {fifo, std::string("/dev/zero"), huge}) {
+        TWorkbook book;
+        book.PutText(SheetDays, 0, 0, "было", 0);
+        const auto start = std::chrono::steady_clock::now();
+        TWorkbookResult r = book.Read(path);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << path;
+        EXPECT_FALSE(r.Ok) << path;
+        EXPECT_NE(r.Error.find(path), std::string::npos) << r.Error;
+        EXPECT_EQ(book.GetText(SheetDays, 0, 0), "было");
+    }
 }
 
 TEST_P(WorkbookDamagedFile, IsReportedAndChangesNothing) {
