@@ -25,8 +25,10 @@ const Command Commands[] = {
     {"read", virs::cli::CmdRead,
      "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
      "прочитать прибор по связи узла, сохранить образ в base.dat и вывести вид"},
+#ifdef VIRS_HAVE_WORKBOOK
     {"workbook-dump", virs::cli::CmdWorkbookDump,
      "workbook-dump ФАЙЛ  — все непустые ячейки книги .xls, по строке на ячейку"},
+#endif
     {"exchange", virs::cli::CmdExchange,
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
