@@ -17,6 +17,7 @@ int CmdExchange(
     const Args& args); // exchange --port P --address A --function F --start R --count N ...
 int CmdRead(
     const Args& args); // read --dir DIR --node N --device K --view current|settings [--port P]
+int CmdPorts(const Args& args);    // ports
 int CmdMakeDemo(const Args& args); // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
 
 } // namespace virs::cli

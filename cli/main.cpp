@@ -7,6 +7,10 @@
 
 #include "cli/Commands.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 struct Command {
@@ -33,6 +37,7 @@ const Command Commands[] = {
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
      "--count N [--data HEX...]  — один обмен Modbus, протокол в ModBus_protocol.txt"},
+    {"ports", virs::cli::CmdPorts, "ports  — последовательные порты этой машины"},
     {"make-demo", virs::cli::CmdMakeDemo,
      "make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]  — демо-станция для "
      "virs-sim (узлы: прямая линия, Dial-Up, GSM)"},
@@ -47,6 +52,10 @@ void PrintUsage(std::FILE* to) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The output is UTF-8: a console shows it as such only when told so.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;
