@@ -178,6 +178,12 @@ expect_log() { # NAME REGEX [DIR]: the Windows log (in UTF-8) matches REGEX
         fail "$1: log lines do not end in CR LF"
 }
 
+echo "-- the Win32 port layer on COM5 (win32_port_tests)"
+(cd "$work" && VIRS_TEST_COM=5 wine "$WIN/tests/windows/win32_port_tests.exe" >port-tests.txt 2>&1) ||
+    fail "win32_port_tests"
+tr -d '\r' <"$work/port-tests.txt" | grep -E '^\[ +(OK|FAILED|PASSED|SKIPPED) |Failure|Expected|Which is' |
+    sed 's/^/   /' || true
+
 echo "-- virs-cli exchange on COM5 and COM6: Linux and Windows (Wine) side by side"
 X=(exchange --baud 115200)
 run_both read22 "${X[@]}" --port COM5 --address 1 --function 3 --start 0 --count 22
