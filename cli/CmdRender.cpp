@@ -11,7 +11,9 @@
 #include "cli/RenderPdf.h"
 #include "model/AtomicFile.h"
 #include "model/StationBase.h"
+#ifdef VIRS_HAVE_WORKBOOK
 #include "views/ArchiveView.h"
+#endif
 #include "views/DeviceView.h"
 #include "views/ViewSave.h"
 
@@ -88,12 +90,16 @@ int CmdRender(const Args& args) {
     DeviceWorkArea area;
     LoadDeviceImage(record, area);
     const TViewLocale locale = systemLocale ? SystemViewLocale() : RussianViewLocale();
+#ifdef VIRS_HAVE_WORKBOOK
     // The archive tabs read the device's workbook (a bare name is in DIR).
     TWorkbook xls;
     const TArchiveViewRenderer archive = [&](const TDevice& d, int tab, const TViewLocale& l,
                                              TViewLines& lines) {
         RenderArchiveView(xls, std::filesystem::path(dir), d, tab, l, lines);
     };
+#else
+    const TArchiveViewRenderer archive; // a build without the workbook shows no archive
+#endif
     const TDeviceViewText text = RenderDeviceView(view, record, area, locale, archive);
     if (!outFile.empty() || !pdfFile.empty()) {
         // The files the window's "сохранить как" and "печать" would make.

@@ -7,6 +7,10 @@
 
 #include "cli/Commands.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 struct Command {
@@ -25,12 +29,14 @@ const Command Commands[] = {
     {"read", virs::cli::CmdRead,
      "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
      "прочитать прибор по связи узла, сохранить образ в base.dat и вывести вид"},
+#ifdef VIRS_HAVE_WORKBOOK
     {"archive", virs::cli::CmdArchive,
      "archive --dir DIR --node N --device K --kind daily|hourly|monthly --from ГГГГ-ММ-ДД "
      "--to ГГГГ-ММ-ДД [--mode averages|integrators] [--port COMn|ПУТЬ] "
      "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — прочитать архив прибора в книгу .xls в DIR и вывести вид"},
     {"workbook-dump", virs::cli::CmdWorkbookDump,
      "workbook-dump ФАЙЛ  — все непустые ячейки книги .xls, по строке на ячейку"},
+#endif
     {"exchange", virs::cli::CmdExchange,
      "exchange --port COMn|ПУТЬ [--baud 9600] [--parity none|odd|even] [--stop 1|2] "
      "[--timeout 3000] [--retries 3] [--chunk 32] --address A --function 3|16|67 --start R "
@@ -42,6 +48,7 @@ const Command Commands[] = {
      "adapter-address --port COMn|ПУТЬ --address N  — назначить адаптеру ВИРСШ адреса N, N+1"},
     {"firmware", virs::cli::CmdFirmware,
      "firmware --port COMn|ПУТЬ --image ФАЙЛ [--yes]  — обновление прошивки ВИРС-Д"},
+    {"ports", virs::cli::CmdPorts, "ports  — последовательные порты этой машины"},
     {"make-demo", virs::cli::CmdMakeDemo,
      "make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]  — демо-станция для "
      "virs-sim (узлы: прямая линия, Dial-Up, GSM)"},
@@ -56,6 +63,10 @@ void PrintUsage(std::FILE* to) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The output is UTF-8: a console shows it as such only when told so.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     if (argc < 2) {
         PrintUsage(stderr);
         return 2;

@@ -20,6 +20,20 @@ namespace virs {
 
 #ifdef _WIN32
 
+namespace {
+
+std::string Utf16ToUtf8(const wchar_t* text) {
+    int m = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (m <= 1)
+        return {};
+    std::string utf8(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), m, nullptr, nullptr);
+    utf8.pop_back(); // the terminating zero
+    return utf8;
+}
+
+} // namespace
+
 // Every present device of the ports setup class whose friendly name ends in
 // "(COMn)"; the description is the text before the "(", blank included.
 std::vector<TSerialPortInfo> EnumerateSerialPorts() {
@@ -35,12 +49,14 @@ std::vector<TSerialPortInfo> EnumerateSerialPorts() {
         SP_DEVINFO_DATA info{};
         info.cbSize = sizeof info;
         for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &info); ++i) {
-            char name[256] = {};
-            if (!SetupDiGetDeviceRegistryPropertyA(set, &info, SPDRP_FRIENDLYNAME, nullptr,
-                                                   reinterpret_cast<BYTE*>(name), sizeof name - 1,
-                                                   nullptr))
+            // The wide form: the name in the program's UTF-8 whatever the
+            // system's ANSI code page is (a Cyrillic name on an English system).
+            wchar_t name[256] = {};
+            if (!SetupDiGetDeviceRegistryPropertyW(set, &info, SPDRP_FRIENDLYNAME, nullptr,
+                                                   reinterpret_cast<BYTE*>(name),
+                                                   sizeof name - sizeof name[0], nullptr))
                 continue;
-            std::string text(name);
+            std::string text = Utf16ToUtf8(name);
             auto open = text.find('(');
             auto close = text.find(')', open == std::string::npos ? 0 : open);
             if (open == std::string::npos || close == std::string::npos)

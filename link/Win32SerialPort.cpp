@@ -1,5 +1,8 @@
-// The serial port on Windows: the communications calls of the kernel on a
-// synchronous, exclusive handle.
+// The serial port on Windows: the communications calls of the kernel on an
+// exclusive handle. Reads and writes block the caller as synchronous calls do,
+// but run as overlapped transfers waited for together with a cancel event, so
+// that CancelIo from another thread ends a transfer that is waiting (a
+// synchronous ReadFile cannot be relied on to be cancellable from outside).
 #ifdef _WIN32
 
 #include <windows.h>
@@ -18,10 +21,13 @@ std::string LastErrorText(const std::string& what) {
 
 class TWin32SerialPort final : public ISerialPort {
 public:
-    explicit TWin32SerialPort(HANDLE handle) : Handle(handle) {}
+    explicit TWin32SerialPort(HANDLE handle)
+        : Handle(handle), CancelEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
     ~TWin32SerialPort() override {
         if (Handle != INVALID_HANDLE_VALUE)
             CloseHandle(Handle);
+        if (CancelEvent)
+            CloseHandle(CancelEvent);
     }
     TWin32SerialPort(const TWin32SerialPort&) = delete;
     TWin32SerialPort& operator=(const TWin32SerialPort&) = delete;
@@ -73,17 +79,11 @@ public:
 
     // A cancel ends the call it meets and is used up by it.
     TPortIo Write(const std::uint8_t* data, std::size_t size) override {
-        DWORD written = 0;
-        BOOL ok = !Cancelled.exchange(false) &&
-                  WriteFile(Handle, data, static_cast<DWORD>(size), &written, nullptr);
-        return {ok != 0 && !Cancelled.exchange(false), written};
+        return Transfer(true, const_cast<std::uint8_t*>(data), size);
     }
 
     TPortIo Read(std::uint8_t* buffer, std::size_t size) override {
-        DWORD read = 0;
-        BOOL ok = !Cancelled.exchange(false) &&
-                  ReadFile(Handle, buffer, static_cast<DWORD>(size), &read, nullptr);
-        return {ok != 0 && !Cancelled.exchange(false), read};
+        return Transfer(false, buffer, size);
     }
 
     bool Close() override {
@@ -98,13 +98,56 @@ public:
 
     void CancelIo() override {
         Cancelled = true;
-        CancelIoEx(Handle, nullptr); // ends a read waiting in another thread
+        if (CancelEvent)
+            SetEvent(CancelEvent); // wakes a transfer waiting in another thread
     }
 
-    void ClearCancel() override { Cancelled = false; }
+    void ClearCancel() override {
+        Cancelled = false;
+        if (CancelEvent)
+            ResetEvent(CancelEvent);
+    }
 
 private:
+    // One transfer under the port's time-outs, waited for until it ends or
+    // the port is cancelled. A cancel ends the call it meets and is used up by
+    // it, so the port stays usable afterwards (the hang-up after a stop).
+    TPortIo Transfer(bool write, std::uint8_t* data, std::size_t size) {
+        if (Handle == INVALID_HANDLE_VALUE || !CancelEvent)
+            return {false, 0};
+        if (Cancelled.exchange(false)) {
+            ResetEvent(CancelEvent);
+            return {false, 0};
+        }
+        OVERLAPPED ov{};
+        ov.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        if (!ov.hEvent)
+            return {false, 0};
+        const DWORD count = static_cast<DWORD>(size);
+        BOOL ok = write ? WriteFile(Handle, data, count, nullptr, &ov)
+                        : ReadFile(Handle, data, count, nullptr, &ov);
+        if (!ok && GetLastError() == ERROR_IO_PENDING) {
+            HANDLE waits[2] = {ov.hEvent, CancelEvent};
+            if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0)
+                CancelIoEx(Handle, &ov);
+            ok = TRUE;
+        }
+        DWORD moved = 0;
+        ok = ok && GetOverlappedResult(Handle, &ov, &moved, TRUE);
+        // A read ended by its time-outs completes with STATUS_TIMEOUT, a
+        // success status that some systems (Wine) report as a failure.
+        const ULONG_PTR statusTimeout = 0x102;
+        if (!ok && !write && ov.Internal == statusTimeout)
+            ok = TRUE;
+        CloseHandle(ov.hEvent);
+        const bool cancelled = Cancelled.exchange(false);
+        if (cancelled)
+            ResetEvent(CancelEvent);
+        return {ok != 0 && !cancelled, moved};
+    }
+
     HANDLE Handle;
+    HANDLE CancelEvent;
     std::atomic<bool> Cancelled{false};
 };
 
@@ -112,8 +155,8 @@ private:
 
 TPortOpenResult OpenSerialPort(const std::filesystem::path& devicePath) {
     std::string path = devicePath.string();
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return {nullptr, LastErrorText(path)};
     return {std::make_unique<TWin32SerialPort>(h), {}};

@@ -21,7 +21,11 @@ TEST(DateTime, DecodeInvertsEncodeAgainstTheCLibrary) {
     for (std::int64_t day = 25569; day < EncodeDate(2100, 12, 31); day += 1) {
         const std::time_t secs = static_cast<std::time_t>((day - 25569) * 86400);
         std::tm tm{};
+#ifdef _WIN32
+        gmtime_s(&tm, &secs);
+#else
         gmtime_r(&secs, &tm);
+#endif
         const TDate d = DecodeDate(day);
         ASSERT_EQ(d.Year, tm.tm_year + 1900) << day;
         ASSERT_EQ(d.Month, tm.tm_mon + 1) << day;

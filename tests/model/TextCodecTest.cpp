@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include "model/Records.h"
 #include "model/TextCodec.h"
@@ -9,6 +13,24 @@ namespace virs {
 namespace {
 
 // The system's own converter is the independent reference for every byte.
+#ifdef _WIN32
+std::string IconvToUtf8(const std::string& cp1251) {
+    // Windows: the kernel's code page 1251 table, through UTF-16.
+    std::wstring wide(cp1251.size() * 2 + 2, L'\0');
+    int n = MultiByteToWideChar(1251, MB_ERR_INVALID_CHARS, cp1251.data(),
+                                static_cast<int>(cp1251.size()), wide.data(),
+                                static_cast<int>(wide.size()));
+    if (n <= 0)
+        return "<invalid>";
+    std::string out(static_cast<std::size_t>(n) * 4 + 4, '\0');
+    int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(),
+                                static_cast<int>(out.size()), nullptr, nullptr);
+    if (m <= 0)
+        return "<invalid>";
+    out.resize(static_cast<std::size_t>(m));
+    return out;
+}
+#else
 std::string IconvToUtf8(const std::string& cp1251) {
     iconv_t cd = iconv_open("UTF-8", "CP1251");
     EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
@@ -24,6 +46,7 @@ std::string IconvToUtf8(const std::string& cp1251) {
     out.resize(out.size() - outLeft);
     return out;
 }
+#endif
 
 TEST(TextCodec, EveryByteAgreesWithTheSystemConverter) {
     for (int b = 1; b < 256; ++b) {
