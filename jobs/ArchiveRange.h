@@ -14,15 +14,6 @@
 
 namespace virs {
 
-inline constexpr const char* ArchiveDialogCaption = "чтение архива";
-inline constexpr const char* ArchiveStartLabel = "Начало";
-inline constexpr const char* ArchiveEndLabel = "Конец";
-inline constexpr const char* ArchiveAveragesText = "Средние значения";
-inline constexpr const char* ArchiveIntegratorsText = "Интеграторы";
-inline constexpr const char* ArchiveRangeRefusal =
-    "Дата начала не может быть больше даты окончания";
-inline constexpr const char* ArchiveRangeRefusalCaption = "Внимание";
-
 // The state TForm7 keeps for the whole run (it is created on first use and
 // kept, so it remembers the last chosen dates and value mode).
 struct TArchiveRangeDialog {

@@ -9,9 +9,10 @@
 #include <functional>
 #include <mutex>
 
-#include "acquisition/CompletionHandler.h"
+#include "jobs/CompletionHandler.h"
 #include "link/ExchangeWorker.h"
 #include "link/MainThreadCall.h"
+#include "tests/support/RecordingJobUi.h"
 
 namespace virs {
 namespace {
@@ -74,27 +75,7 @@ private:
     Bytes Pending;
 };
 
-class TRecordingJobUi final : public TJobUi {
-public:
-    void SetStatus(const std::string& text) override { Status = text; }
-    void SetDeviceImage(int, int, int image) override { DeviceImage = image; }
-    void SetStartButton(bool down, int image) override {
-        StartDown = down;
-        StartImage = image;
-    }
-    void SetStartEnabled(bool enabled) override { StartEnabled = enabled; }
-    bool CyclicDown() const override { return false; }
-    void SetCyclicEnabled(bool enabled) override { CyclicEnabled = enabled; }
-    void SetLampTimer(bool on) override { Lamps = on; }
-    void SetCyclicTimer(bool, int) override {}
-    bool RunArchiveDialog(TArchiveRangeDialog&) override { return DialogOk; }
-    void Render() override { ++Renders; }
-
-    std::string Status;
-    int DeviceImage = -1, StartImage = -1, Renders = 0;
-    bool StartDown = true, StartEnabled = false, CyclicEnabled = false, Lamps = false;
-    bool DialogOk = true;
-};
+using test::TRecordingJobUi;
 
 constexpr TDateTime Clock = 45366.5; // 2024-03-15 12:00
 constexpr TDateTime EarlierRead = 45000.25;
@@ -150,7 +131,7 @@ protected:
     TSlavePort Port;
     TMainThreadQueue Main;
     std::filesystem::path Folder;
-    TJobContext Job{State, Ui, Log, {}, nullptr, [] { return Clock; }};
+    TJobContext Job{State, &Ui, Log, {}, nullptr, [] { return Clock; }, std::nullopt};
     std::unique_ptr<ExchangeWorker> Worker;
 };
 
