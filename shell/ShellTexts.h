@@ -53,7 +53,7 @@ inline constexpr const char* ParamValue = "Значение:";
 inline constexpr const char* ParamCharsLeft = "Осталось символов:";
 
 // Connection settings (TForm3).
-inline constexpr const char* ConnectionCaption = "Настройка соединения";
+inline constexpr const char* ConnectionDialogCaption = "Настройка соединения";
 inline constexpr const char* ConnPort = "COM-порт";
 inline constexpr const char* ConnBaud = "скорость";
 inline constexpr const char* ConnStopBits = "кол-во стоп-битов";

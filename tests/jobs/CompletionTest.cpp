@@ -13,6 +13,7 @@
 #include "link/ExchangeWorker.h"
 #include "link/MainThreadCall.h"
 #include "tests/support/RecordingJobUi.h"
+#include "tests/support/TempFolder.h"
 
 namespace virs {
 namespace {
@@ -101,9 +102,7 @@ protected:
         State.LinkOpen = true;
         State.LinkNode = 0;
         State.Exchange.MaxRegistersPerRequest = 32;
-        Folder = std::filesystem::temp_directory_path() /
-                 ("virs-completion-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(Folder);
+        Folder = Temp.Path;
         Job.LogPath = Folder / ProtocolLogFileName;
         Worker = std::make_unique<ExchangeWorker>(
             State.Exchange, Port, Log, Main,
@@ -113,7 +112,6 @@ protected:
     void TearDown() override {
         Worker.reset();
         Log.Close();
-        std::filesystem::remove_all(Folder);
     }
 
     // Starts a job as the start button does and runs it to its end.
@@ -130,6 +128,7 @@ protected:
     TProtocolLog Log;
     TSlavePort Port;
     TMainThreadQueue Main;
+    test::TTempFolder Temp;
     std::filesystem::path Folder;
     TJobContext Job{State, &Ui, Log, {}, nullptr, [] { return Clock; }, std::nullopt};
     std::unique_ptr<ExchangeWorker> Worker;
