@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "acquisition/DeviceViews.h"
 #include "acquisition/WorkArea.h"
-#include "link/ArchiveRange.h"
 
 namespace virs {
 

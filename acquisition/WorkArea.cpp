@@ -1,5 +1,7 @@
 #include "acquisition/WorkArea.h"
 
+#include "acquisition/DeviceViews.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -10,19 +12,7 @@ DeviceWorkArea::DeviceWorkArea() {
 }
 
 TBlockRange BlockRegisters(TBlockKind kind) {
-    switch (kind) {
-    case TBlockKind::ShCurrent:
-        return {TShCurrentBlock::FirstRegister, TShCurrentBlock::Size / 2};
-    case TBlockKind::DCurrent:
-        return {TDCurrentBlock::FirstRegister, TDCurrentBlock::Size / 2};
-    case TBlockKind::D2Current:
-        return {TD2CurrentBlock::FirstRegister, TD2Image::CurrentSize / 2};
-    case TBlockKind::D2Settings:
-        return {TD2SettingsBlock::FirstRegister, TD2Image::SettingsSize / 2};
-    case TBlockKind::DSettings:
-        return {TDSettingsBlock::FirstRegister, TDSettingsBlock::Size / 2};
-    }
-    return {0, 0};
+    return {BlockFirstRegister(kind), BlockRegisterCount(kind)};
 }
 
 std::span<std::uint8_t> BlockBytes(DeviceWorkArea& area, TBlockKind kind) {
@@ -37,53 +27,70 @@ std::span<std::uint8_t> BlockBytes(DeviceWorkArea& area, TBlockKind kind) {
         return area.D2SettingsBlock();
     case TBlockKind::DSettings:
         return area.DSettingsBlock.Bytes;
+    case TBlockKind::DScaleCodes:
+        return std::span<std::uint8_t>(area.DCurrentBlock.Bytes)
+            .subspan(TDCurrentBlock::ScaleCodes);
+    case TBlockKind::ShArchiveRecord:
+        return area.ShArchiveRecord.Bytes;
+    case TBlockKind::None:
+        break;
     }
     return {};
 }
 
-void LoadDeviceImage(const TDevice& device, DeviceWorkArea& area) {
-    switch (device.DeviceType) {
+std::span<const std::uint8_t> BlockBytes(const DeviceWorkArea& area, TBlockKind kind) {
+    return BlockBytes(const_cast<DeviceWorkArea&>(area), kind);
+}
+
+std::span<std::uint8_t> TypeImageBytes(DeviceWorkArea& area, TDeviceType type) {
+    // DCurrentBlock and ArchiveTotals lie back to back (asserted in WorkArea.h).
+    std::uint8_t* start = nullptr;
+    switch (type) {
     case DeviceVirsSh:
-        std::memcpy(area.ShCurrentBlock.Bytes, device.DataImage, ShImageSize);
+        start = area.ShCurrentBlock.Bytes;
         break;
     case DeviceVirsD:
     case DeviceVirsDK:
-        std::memcpy(area.DCurrentBlock.Bytes, device.DataImage, TDCurrentBlock::Size);
-        std::memcpy(area.ArchiveTotals.Bytes, device.DataImage + TDCurrentBlock::Size,
-                    TArchiveTotals::Size);
+        start = area.DCurrentBlock.Bytes;
         break;
     case DeviceVirsD2:
-        std::memcpy(area.D2Image.Bytes, device.DataImage, D2ImageSize);
+        start = area.D2Image.Bytes;
         break;
     default:
-        break;
+        return {};
     }
+    return {start, DeviceTypeViews(type).ImageSize};
+}
+
+std::span<const std::uint8_t> TypeImageBytes(const DeviceWorkArea& area, TDeviceType type) {
+    return TypeImageBytes(const_cast<DeviceWorkArea&>(area), type);
+}
+
+void LoadDeviceImage(const TDevice& device, DeviceWorkArea& area) {
+    const std::span<std::uint8_t> image = TypeImageBytes(area, device.DeviceType);
+    std::copy_n(device.DataImage, image.size(), image.begin());
+}
+
+bool StoreViewImage(TDevice& device, const DeviceWorkArea& area, TViewKind view, TDateTime now) {
+    const TViewEntry entry = DeviceViewEntry(device.DeviceType, view);
+    const std::span<const std::uint8_t> image = TypeImageBytes(area, device.DeviceType);
+    if (entry.StoreSize == 0 || image.empty())
+        return false;
+    std::copy_n(image.begin() + entry.StoreOffset, entry.StoreSize,
+                device.DataImage + entry.StoreOffset);
+    if (entry.StampReadAt)
+        device.DataReadAt = now;
+    return true;
 }
 
 void StoreCurrentImage(TDevice& device, const DeviceWorkArea& area, TDateTime now) {
-    switch (device.DeviceType) {
-    case DeviceVirsSh:
-        std::memcpy(device.DataImage, area.ShCurrentBlock.Bytes, ShImageSize);
-        break;
-    case DeviceVirsD:
-    case DeviceVirsDK:
-        std::memcpy(device.DataImage, area.DCurrentBlock.Bytes, TDCurrentBlock::Size);
-        std::memcpy(device.DataImage + TDCurrentBlock::Size, area.ArchiveTotals.Bytes,
-                    TArchiveTotals::Size);
-        break;
-    case DeviceVirsD2:
-        std::memcpy(device.DataImage, area.D2Image.Bytes + TD2Image::CurrentOffset,
-                    TD2Image::CurrentSize);
-        break;
-    default:
-        return; // no block, nothing read: the stamp stays as it was
-    }
-    device.DataReadAt = now;
+    StoreViewImage(device, area, CurrentValuesView, now);
 }
 
 void StoreD2SettingsImage(TDevice& device, const DeviceWorkArea& area) {
-    std::memcpy(device.DataImage + TD2Image::SettingsOffset,
-                area.D2Image.Bytes + TD2Image::SettingsOffset, TD2Image::SettingsSize);
+    for (TViewKind view = 0; view < ViewTabCount; ++view)
+        if (ViewJobKind(DeviceVirsD2, view) == TJobKind::Settings)
+            StoreViewImage(device, area, view, 0);
 }
 
 void ClearDSettingsBlock(DeviceWorkArea& area) {

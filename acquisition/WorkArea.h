@@ -212,19 +212,69 @@ static_assert(offsetof(DeviceWorkArea, ArchiveTotals) ==
 static_assert(TDCurrentBlock::Size + TArchiveTotals::Size == 164);
 
 // The register ranges a job reads, and where their data goes in the work area.
-enum class TBlockKind : u8 { ShCurrent, DCurrent, D2Current, D2Settings, DSettings };
+// DScaleCodes is the tail of DCurrentBlock (registers 56..63) that an archive
+// job of ВИРС-Д / ВИРС-ДК reads first; ShArchiveRecord takes one ВИРС-Ш archive
+// record, whose register depends on the date; None is no block (a function-67
+// header goes to the exchange block).
+enum class TBlockKind : u8 {
+    ShCurrent,
+    DCurrent,
+    D2Current,
+    D2Settings,
+    DSettings,
+    DScaleCodes,
+    ShArchiveRecord,
+    None,
+};
 struct TBlockRange {
     std::uint16_t StartRegister;
     std::uint16_t RegisterCount;
 };
+constexpr std::uint16_t BlockFirstRegister(TBlockKind kind) {
+    switch (kind) {
+    case TBlockKind::ShCurrent:
+        return TShCurrentBlock::FirstRegister;
+    case TBlockKind::DCurrent:
+        return TDCurrentBlock::FirstRegister;
+    case TBlockKind::D2Current:
+        return TD2CurrentBlock::FirstRegister;
+    case TBlockKind::D2Settings:
+        return TD2SettingsBlock::FirstRegister;
+    case TBlockKind::DSettings:
+        return TDSettingsBlock::FirstRegister;
+    case TBlockKind::DScaleCodes:
+        return TDCurrentBlock::FirstRegister + TDCurrentBlock::ScaleCodes / 2;
+    default:
+        return 0;
+    }
+}
+constexpr std::uint16_t BlockRegisterCount(TBlockKind kind) {
+    switch (kind) {
+    case TBlockKind::ShCurrent:
+        return TShCurrentBlock::Size / 2;
+    case TBlockKind::DCurrent:
+        return TDCurrentBlock::Size / 2;
+    case TBlockKind::D2Current:
+        return TD2Image::CurrentSize / 2;
+    case TBlockKind::D2Settings:
+        return TD2Image::SettingsSize / 2;
+    case TBlockKind::DSettings:
+        return TDSettingsBlock::Size / 2;
+    case TBlockKind::DScaleCodes:
+        return (TDCurrentBlock::Size - TDCurrentBlock::ScaleCodes) / 2;
+    case TBlockKind::ShArchiveRecord:
+        return TShArchiveRecord::Size / 2;
+    default:
+        return 0;
+    }
+}
 TBlockRange BlockRegisters(TBlockKind kind);
+// The bytes of a block in the work area; empty for None.
 std::span<std::uint8_t> BlockBytes(DeviceWorkArea& area, TBlockKind kind);
+std::span<const std::uint8_t> BlockBytes(const DeviceWorkArea& area, TBlockKind kind);
 
-// Bytes of DataImage that hold the stored image of each device type.
-inline constexpr std::size_t ShImageSize = TShCurrentBlock::Size;                      // 44
-inline constexpr std::size_t DImageSize = TDCurrentBlock::Size + TArchiveTotals::Size; // 164
-inline constexpr std::size_t D2ImageSize = TD2Image::Size;                             // 444
-static_assert(D2ImageSize <= DataImageSize);
+// The sizes of the stored images and what each job stores are in the table of
+// device types and views (acquisition/DeviceViews.h).
 
 // Loads the device's stored image into its blocks of the work area, as the
 // current view does before it renders: 44 bytes into ShCurrentBlock (ВИРС-Ш),

@@ -20,7 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/LinkSession.h"
+#include "jobs/ArchiveWalk.h"
+#include "jobs/LinkSession.h"
 #include "tests/cli/SimHarness.h"
 #include "views/ArchiveExport.h"
 #include "views/ArchiveView.h"
@@ -52,14 +53,11 @@ double Median(std::vector<double> v) {
 
 class TBenchUi final : public TJobUi {
 public:
-    void SetStatus(const std::string& text) override { Status = text; }
-    void SetDeviceImage(int, int, int) override {}
-    void SetStartButton(bool, int) override {}
-    void SetStartEnabled(bool) override {}
+    void Apply(const TJobControls& change) override {
+        if (change.Status)
+            Status = *change.Status;
+    }
     bool CyclicDown() const override { return false; }
-    void SetCyclicEnabled(bool) override {}
-    void SetLampTimer(bool) override {}
-    void SetCyclicTimer(bool, int) override {}
     bool RunArchiveDialog(TArchiveRangeDialog& dialog) override {
         dialog.FirstDay = FirstDay;
         dialog.LastDay = LastDay;

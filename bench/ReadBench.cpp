@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "acquisition/LinkSession.h"
+#include "jobs/LinkSession.h"
 #include "tests/cli/SimHarness.h"
 #include "views/DeviceView.h"
 
@@ -31,18 +31,17 @@ constexpr int IntervalMs = 50;   // Modbus interval time-out of the link
 class TBenchUi final : public TJobUi {
 public:
     explicit TBenchUi(TProgramState& state) : State(state) {}
-    void SetStatus(const std::string& text) override { Status = text; }
-    void SetDeviceImage(int, int, int) override {}
-    void SetStartButton(bool, int) override {}
-    void SetStartEnabled(bool) override {}
-    bool CyclicDown() const override { return Cyclic; }
-    void SetCyclicEnabled(bool) override {}
-    void SetLampTimer(bool) override {}
-    void SetCyclicTimer(bool on, int interval) override {
-        TimerOn = on;
-        if (on)
-            IntervalMs = interval;
+    // Only the status text and the polling timer matter to the figures.
+    void Apply(const TJobControls& change) override {
+        if (change.Status)
+            Status = *change.Status;
+        if (change.CyclicTimerInterval) {
+            TimerOn = *change.CyclicTimerInterval > 0;
+            if (TimerOn)
+                IntervalMs = *change.CyclicTimerInterval;
+        }
     }
+    bool CyclicDown() const override { return Cyclic; }
     bool RunArchiveDialog(TArchiveRangeDialog&) override { return false; }
     void Render() override {
         const TDevice& d = State.Base.Devices[State.JobNode][State.JobDevice];

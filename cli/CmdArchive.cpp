@@ -11,9 +11,10 @@
 #include <functional>
 #include <string>
 
-#include "acquisition/LinkSession.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "jobs/ArchiveWalk.h"
+#include "jobs/LinkSession.h"
 #include "model/StationBase.h"
 #include "views/ArchiveExport.h"
 #include "views/ArchiveView.h"
@@ -75,17 +76,14 @@ public:
 // Panel 2 as lines on stderr; the range dialog answers with the dates given.
 class TCliArchiveUi final : public TJobUi {
 public:
-    void SetStatus(const std::string& text) override {
-        Status = text;
-        std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+    // Only the status text shows; buttons, pictures and lamps have no place here.
+    void Apply(const TJobControls& change) override {
+        if (!change.Status)
+            return;
+        Status = *change.Status;
+        std::fprintf(stderr, "%s\n", OneLine(Status).c_str());
     }
-    void SetDeviceImage(int, int, int) override {}
-    void SetStartButton(bool, int) override {}
-    void SetStartEnabled(bool) override {}
     bool CyclicDown() const override { return false; }
-    void SetCyclicEnabled(bool) override {}
-    void SetLampTimer(bool) override {}
-    void SetCyclicTimer(bool, int) override {}
     bool RunArchiveDialog(TArchiveRangeDialog& dialog) override {
         dialog.FirstDay = FirstDay;
         dialog.LastDay = LastDay;
@@ -227,7 +225,11 @@ int CmdArchive(const Args& args) {
     jobUi.OnRender = [&] {
         TViewLines ignored;
         RenderArchiveView(viewBook, folder, base.Devices[node][device], tab, RussianViewLocale(),
-                          ignored, [&](const std::string& text) { jobUi.SetStatus(text); });
+                          ignored, [&](const std::string& text) {
+                              TJobControls status;
+                              status.Status = text;
+                              jobUi.Apply(status);
+                          });
     };
 
     std::signal(SIGINT, OnInterrupt);

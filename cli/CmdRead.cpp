@@ -8,11 +8,13 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
-#include "acquisition/LinkSession.h"
+#include "acquisition/DeviceViews.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
+#include "jobs/LinkSession.h"
 #include "model/StationBase.h"
 #include "model/TextCodec.h"
 #include "views/DeviceView.h"
@@ -47,21 +49,6 @@ public:
         std::fprintf(stderr, "[%s] %s\n", ConnectionCaption, OneLine(text).c_str());
     }
     bool ButtonDown() override { return true; } // nobody releases it here
-    std::string Status;
-};
-
-class TCliJobUi final : public TJobUi {
-public:
-    void SetStatus(const std::string& text) override { Status = text; }
-    void SetDeviceImage(int, int, int) override {}
-    void SetStartButton(bool, int) override {}
-    void SetStartEnabled(bool) override {}
-    bool CyclicDown() const override { return false; }
-    void SetCyclicEnabled(bool) override {}
-    void SetLampTimer(bool) override {}
-    void SetCyclicTimer(bool, int) override {}
-    bool RunArchiveDialog(TArchiveRangeDialog&) override { return false; }
-    void Render() override {}
     std::string Status;
 };
 
@@ -112,22 +99,22 @@ int CmdRead(const Args& args) {
         return 2;
     }
     const TDeviceType type = base.Devices[node][device].DeviceType;
-    if (type < DeviceVirsSh || type > DeviceVirsD2)
+    if (ViewTabCountOf(type) == 0)
         return Fail("virs-cli: прибор этого типа не опрашивается");
-    int tab = 0;
+    int tab = CurrentValuesView;
     if (view == "settings") {
-        tab = type == DeviceVirsD2 ? 3 : 4;
-        if (!IsSettingsView(type, static_cast<u8>(tab)))
+        const std::optional<TViewKind> settings = ViewOfJob(type, TJobKind::Settings);
+        if (!settings)
             return Fail("virs-cli: у прибора ВИРС-Ш нет вида параметров");
+        tab = *settings;
     }
 
     // --port overrides the node's port for this run only.
     TNode& record = base.Nodes[node];
     const u16 storedPort = record.ComPort;
     TCliConnectionUi connectionUi;
-    TCliJobUi jobUi;
     TMainThreadQueue mainThread;
-    TLinkSession session(state, mainThread, jobUi, folder);
+    TLinkSession session(state, mainThread, folder);
     // The port that could not be opened and why, named as the user gave it.
     std::string openFailure;
     TPortOpener opener = OpenComPort;
@@ -178,9 +165,11 @@ int CmdRead(const Args& args) {
             session.Worker()->InterruptJob();
         mainThread.RunUntil([&] { return !state.JobRunning; }, std::chrono::minutes(1));
     }
-    const bool succeeded = !state.JobRunning && state.Exchange.ResultCode == ResultSuccess &&
-                           jobUi.Status == ExchangeResultMessage(ResultSuccess);
-    const std::string jobStatus = jobUi.Status;
+    const std::optional<TJobEnd>& end = session.LastJobEnd();
+    const std::string jobStatus = end && end->Controls.Status ? *end->Controls.Status : "";
+    const bool succeeded = !state.JobRunning && end && end->Ran &&
+                           end->ResultCode == ResultSuccess &&
+                           jobStatus == ExchangeResultMessage(ResultSuccess);
 
     const TDisconnectOutcome closed =
         session.Disconnect(connectionUi, [&] { mainThread.RunPending(); });

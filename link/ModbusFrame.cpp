@@ -51,13 +51,13 @@ std::uint16_t ModbusCrc(const std::uint8_t* data, std::size_t count) {
 }
 
 std::string HexDump(const std::uint8_t* data, std::size_t count) {
-    static const char digits[] = "0123456789ABCDEF";
+    static const char Digits[] = "0123456789ABCDEF";
     std::string text;
     text.reserve(count * 5 + 16);
     for (std::size_t i = 0; i < count; ++i) {
         text += "0x";
-        text += digits[data[i] >> 4];
-        text += digits[data[i] & 0x0F];
+        text += Digits[data[i] >> 4];
+        text += Digits[data[i] & 0x0F];
         text += ' ';
     }
     text += '(';

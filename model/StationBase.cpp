@@ -1,6 +1,7 @@
 #include "model/StationBase.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace virs {
 
@@ -20,6 +21,17 @@ const char* ModelStatusText(TModelStatus status) {
         return "Нет такого узла или прибора.";
     }
     return "";
+}
+
+const TDevice* StationBase::Device(int node, int device) const {
+    if (node < 0 || node >= NodeCount() || device < 0 || device == NoDevice ||
+        device >= DeviceCount(node))
+        return nullptr;
+    return &Devices[node][device];
+}
+
+TDevice* StationBase::Device(int node, int device) {
+    return const_cast<TDevice*>(std::as_const(*this).Device(node, device));
 }
 
 int StationBase::TotalDevices() const {

@@ -41,6 +41,10 @@ struct StationBase {
 
     int NodeCount() const { return static_cast<int>(Nodes.size()); }
     int DeviceCount(int node) const { return static_cast<int>(Devices[node].size()); }
+    // Device `device` of node `node`; nullptr when there is no such node or
+    // device (NoDevice included).
+    TDevice* Device(int node, int device);
+    const TDevice* Device(int node, int device) const;
     int TotalDevices() const;
     int TreeItemCount() const; // nodes plus devices
 

@@ -28,7 +28,7 @@ QString NotAnIntegerText(const QString& text) {
 TForm3::TForm3(QWidget* parent) : QDialog(parent) {
     using namespace texts;
     setObjectName("Form3");
-    setWindowTitle(ConnectionCaption);
+    setWindowTitle(ConnectionDialogCaption);
     setWindowFlags(windowFlags() & ~Qt::WindowContextHelpButtonHint);
 
     ComboBox2 = new QComboBox(this);

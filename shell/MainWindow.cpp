@@ -8,6 +8,8 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
+#include "acquisition/DeviceViews.h"
+#include "jobs/JobControls.h"
 #include "shell/ConnectionDialog.h"
 #include "shell/DeleteDialog.h"
 #include "shell/HelpWindow.h"
@@ -25,16 +27,6 @@ TViewLocale ViewLocaleFromSystem() {
     locale.ShortDateFormat = system.dateFormat(QLocale::ShortFormat).toStdString();
     locale.LongTimeFormat = system.timeFormat(QLocale::LongFormat).toStdString();
     return locale;
-}
-
-int IndexAfterMove(int index, int from, int to) {
-    if (index == from)
-        return to;
-    if (from < to && index > from && index <= to)
-        return index - 1;
-    if (to < from && index >= to && index < from)
-        return index + 1;
-    return index;
 }
 
 TForm1::TForm1(std::filesystem::path folder, QWidget* parent)
@@ -149,7 +141,7 @@ void TForm1::BuildLayout() {
     TabSet1->setDrawBase(false);
     TabSet1->setExpanding(false);
     TabSet1->setFocusPolicy(Qt::NoFocus);
-    TabSet1->addTab(texts::TabCurrent); // sizes the strip; emptied below
+    TabSet1->addTab(device_view_table::CurrentCaption); // sizes the strip; emptied below
     StatusBar1->setMinimumHeight(TabSet1->sizeHint().height() + 2);
     while (TabSet1->count() > 0)
         TabSet1->removeTab(0);
@@ -362,36 +354,19 @@ void TForm1::RenderDeviceView(int tabIndex) {
 
 TDevice* TForm1::CurrentDevice() {
     StationBase& base = ProgramState.Base;
-    if (base.SelDevice == NoDevice || base.SelNode >= base.NodeCount() ||
-        base.SelDevice >= base.DeviceCount(base.SelNode))
-        return nullptr;
-    return &base.Devices[base.SelNode][base.SelDevice];
+    return base.Device(base.SelNode, base.SelDevice);
 }
 
 void TForm1::UpdatePollButtons() {
     TMainToolBar* t = ToolBar1;
-    const StationBase& base = ProgramState.Base;
-    const TDevice* device = base.SelDevice != NoDevice && base.SelNode < base.NodeCount() &&
-                                    base.SelDevice < base.DeviceCount(base.SelNode)
-                                ? &base.Devices[base.SelNode][base.SelDevice]
-                                : nullptr;
-    if (!ProgramState.LinkOpen || !Controller || !device) {
-        t->ToolButton13->setEnabled(false);
-        t->ToolButton16->setEnabled(false);
-        return;
-    }
-    const bool ownJob =
-        base.SelNode == Controller->JobNode() && base.SelDevice == Controller->JobDevice();
-    bool enabled;
-    if (t->ToolButton13->isChecked())
-        enabled = ownJob && device->DeviceType != DeviceOff;
-    else
-        enabled = base.SelNode == ProgramState.LinkNode && device->DeviceType != DeviceOff &&
-                  Controller->WorkerParked();
-    t->ToolButton13->setEnabled(enabled);
-    // The stop button of a running job stays reachable on the job's own device.
-    t->ToolButton16->setEnabled((enabled && !t->ToolButton13->isChecked()) ||
-                                (t->ToolButton16->isChecked() && ownJob));
+    TButtonFacts facts;
+    facts.HaveLink = Controller != nullptr;
+    facts.WorkerParked = Controller == nullptr || Controller->WorkerParked();
+    facts.CyclicDown = t->ToolButton13->isChecked();
+    facts.StartDown = t->ToolButton16->isChecked();
+    const TJobButtons buttons = PollButtons(ProgramState, facts);
+    t->ToolButton13->setEnabled(buttons.CyclicEnabled);
+    t->ToolButton16->setEnabled(buttons.StartEnabled);
 }
 
 void TForm1::SetTitle() {
@@ -402,11 +377,8 @@ void TForm1::SetTitle() {
     }
     QString title = QString(texts::MainTitle) + texts::TitleSeparator +
                     QString::fromStdString(base.Nodes[base.SelNode].NameSlot.Value.Get());
-    if (base.SelDevice != NoDevice && base.SelDevice < base.DeviceCount(base.SelNode))
-        title += " [" +
-                 QString::fromStdString(
-                     base.Devices[base.SelNode][base.SelDevice].NameSlot.Value.Get()) +
-                 "]";
+    if (const TDevice* device = base.Device(base.SelNode, base.SelDevice))
+        title += " [" + QString::fromStdString(device->NameSlot.Value.Get()) + "]";
     setWindowTitle(title);
 }
 

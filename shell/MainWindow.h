@@ -23,7 +23,7 @@
 #include <QTabBar>
 #include <QTimer>
 
-#include "acquisition/ProgramState.h"
+#include "jobs/ProgramState.h"
 #include "shell/LinkClock.h"
 #include "shell/LinkController.h"
 #include "shell/MainStatusBar.h"
@@ -203,8 +203,5 @@ private:
 // The view locale of the toolkit's system locale (decimal separator, short date,
 // long time).
 TViewLocale ViewLocaleFromSystem();
-
-// Index of an item after a move of the item at `from` to `to` in the same list.
-int IndexAfterMove(int index, int from, int to);
 
 } // namespace virs

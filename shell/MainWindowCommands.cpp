@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include "jobs/StationEdits.h"
 #include "shell/DeleteDialog.h"
 #include "shell/HelpWindow.h"
 #include "shell/MainWindow.h"
@@ -45,13 +46,11 @@ void TForm1::ToolButton5Click() {
             return;
         p = TreeView1->indexOfTopLevelItem(current) + 1;
     }
-    const TModelStatus status = base.InsertNode(p);
-    if (status != TModelStatus::Ok) {
-        ShowMessage(QMessageBox::Warning, ModelText(status));
+    const TEditOutcome edit = InsertNodeAt(ProgramState, p);
+    if (!edit.Done) {
+        ShowMessage(QMessageBox::Warning, QString::fromStdString(edit.Refusal));
         return;
     }
-    if (ProgramState.LinkOpen && p <= ProgramState.LinkNode)
-        ++ProgramState.LinkNode;
     if (TreeView1->topLevelItemCount() == 0) {
         ShowNodeControls(true);
         ToolBar1->ToolButton6->setEnabled(true);
@@ -71,11 +70,10 @@ void TForm1::ToolButton6Click() {
     int node = 0, device = NoDevice;
     if (!TStationTree::Locate(current, node, device))
         return;
-    base.SelNode = static_cast<u8>(node);
     const int q = device == NoDevice ? base.DeviceCount(node) : device + 1;
-    const TModelStatus status = base.InsertDevice(q);
-    if (status != TModelStatus::Ok) {
-        ShowMessage(QMessageBox::Warning, ModelText(status));
+    const TEditOutcome edit = InsertDeviceAt(ProgramState, node, q);
+    if (!edit.Done) {
+        ShowMessage(QMessageBox::Warning, QString::fromStdString(edit.Refusal));
         return;
     }
     QTreeWidgetItem* nodeItem = TreeView1->Item(node);
@@ -94,11 +92,9 @@ void TForm1::ToolButton20Click() {
     int node = 0, device = NoDevice;
     if (!TStationTree::Locate(TreeView1->currentItem(), node, device) || device == NoDevice)
         return;
-    base.SelNode = static_cast<u8>(node);
-    base.SelDevice = static_cast<u8>(device);
-    const TModelStatus status = base.CloneDevice();
-    if (status != TModelStatus::Ok) {
-        ShowMessage(QMessageBox::Warning, ModelText(status));
+    const TEditOutcome edit = CloneDeviceAt(ProgramState, node, device);
+    if (!edit.Done) {
+        ShowMessage(QMessageBox::Warning, QString::fromStdString(edit.Refusal));
         return;
     }
     const TDevice& clone = base.Devices[node][device + 1];
@@ -122,22 +118,11 @@ void TForm1::ToolButton7Click() {
     if (!TStationTree::Locate(item, node, device))
         return;
     StationBase& base = ProgramState.Base;
-    if (JobActive()) {
-        ShowMessage(QMessageBox::Warning, texts::RefuseWhilePolling);
+    const TEditOutcome edit = DeleteItem(ProgramState, node, device, JobActive());
+    if (!edit.Done) {
+        ShowMessage(QMessageBox::Warning, QString::fromStdString(edit.Refusal));
         return;
     }
-    if (device == NoDevice && ProgramState.LinkOpen && node == ProgramState.LinkNode) {
-        ShowMessage(QMessageBox::Warning, texts::RefuseDeleteLinkNode);
-        return;
-    }
-    const TModelStatus status =
-        device == NoDevice ? base.DeleteNode(node) : base.DeleteDevice(node, device);
-    if (status != TModelStatus::Ok) {
-        ShowMessage(QMessageBox::Warning, ModelText(status));
-        return;
-    }
-    if (device == NoDevice && ProgramState.LinkOpen && node < ProgramState.LinkNode)
-        --ProgramState.LinkNode;
     if (LastSelected == item)
         LastSelected = nullptr;
     {
@@ -284,30 +269,18 @@ bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {
     int fromNode = 0, from = NoDevice, toNode = 0, to = NoDevice;
     if (!TStationTree::Locate(dragged, fromNode, from) || !TStationTree::Locate(target, toNode, to))
         return false;
-    StationBase& base = ProgramState.Base;
     const bool deviceMove = from != NoDevice;
-    if (JobActive()) {
-        ShowMessage(QMessageBox::Warning, texts::RefuseWhilePolling);
-        return false;
-    }
-    if (!deviceMove && ProgramState.LinkOpen && fromNode == ProgramState.LinkNode) {
-        ShowMessage(QMessageBox::Warning, texts::RefuseMoveLinkNode);
-        return false;
-    }
 
     // The drop target's index is the moved item's new index in every case: a
     // device over a device goes after it moving down, before it moving up or
     // coming from another node; over a node it becomes the first device.
     const int toIndex = deviceMove ? (to == NoDevice ? 0 : to) : toNode;
-    const TModelStatus status = deviceMove ? base.MoveDevice(fromNode, from, toNode, toIndex)
-                                           : base.MoveNode(fromNode, toIndex);
-    if (status != TModelStatus::Ok) {
-        ShowMessage(QMessageBox::Warning, ModelText(status));
+    const TEditOutcome edit =
+        virs::MoveItem(ProgramState, fromNode, from, toNode, toIndex, JobActive());
+    if (!edit.Done) {
+        ShowMessage(QMessageBox::Warning, QString::fromStdString(edit.Refusal));
         return false;
     }
-    if (!deviceMove && ProgramState.LinkOpen)
-        ProgramState.LinkNode =
-            static_cast<u8>(IndexAfterMove(ProgramState.LinkNode, fromNode, toIndex));
 
     {
         const QSignalBlocker quiet(TreeView1);

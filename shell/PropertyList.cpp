@@ -151,8 +151,8 @@ QString TPropertyList::Value(int row) const {
 }
 
 const TRowProps& TPropertyList::Props(int row) const {
-    static const TRowProps none;
-    return row >= 1 && row <= static_cast<int>(Rows.size()) ? Rows[row - 1] : none;
+    static const TRowProps None;
+    return row >= 1 && row <= static_cast<int>(Rows.size()) ? Rows[row - 1] : None;
 }
 
 int TPropertyList::CurrentRow() const {

@@ -16,8 +16,8 @@ static void RegisterShellResources() {
 namespace virs {
 
 void EnsureShellResources() {
-    static const bool registered = (RegisterShellResources(), true);
-    (void)registered;
+    static const bool Registered = (RegisterShellResources(), true);
+    (void)Registered;
 }
 
 int NodeImage(TLinkType linkType) {

@@ -2,6 +2,8 @@
 // The texts of the main window and its small dialogs, each exactly as the
 // operator sees it. Kept in one place so that a window never spells one anew.
 
+#include "jobs/StationEdits.h"
+
 namespace virs::texts {
 
 inline constexpr const char* MainTitle = "Связь с расходомерами серии ВИРС (версия 1.9.2)";
@@ -43,13 +45,6 @@ inline constexpr const char* RowReportTemplate = "Шаблон отчёта";
 inline constexpr const char* TemplateDialogTitle = "Файл шаблона отчёта";
 inline constexpr const char* TemplateDialogFilter = "файлы шаблона отчёта (*.frf)";
 
-// View tabs.
-inline constexpr const char* TabCurrent = "текущие/итоговые";
-inline constexpr const char* TabDaily = "суточный архив";
-inline constexpr const char* TabHourly = "часовой архив";
-inline constexpr const char* TabMonthly = "месячный архив";
-inline constexpr const char* TabParameters = "параметры";
-
 // Parameter editor (TForm2).
 inline constexpr const char* ParamEditorCaption = "Редактор параметра";
 inline constexpr const char* ParamLabel = "Метка:";
@@ -58,7 +53,7 @@ inline constexpr const char* ParamValue = "Значение:";
 inline constexpr const char* ParamCharsLeft = "Осталось символов:";
 
 // Connection settings (TForm3).
-inline constexpr const char* ConnectionCaption = "Настройка соединения";
+inline constexpr const char* ConnectionDialogCaption = "Настройка соединения";
 inline constexpr const char* ConnPort = "COM-порт";
 inline constexpr const char* ConnBaud = "скорость";
 inline constexpr const char* ConnStopBits = "кол-во стоп-битов";
@@ -89,13 +84,10 @@ inline constexpr const char* DeleteCaption = "Удаление";
 inline constexpr const char* DeleteQuestion = "Вы действительно хотите удалить это?";
 inline constexpr const char* DeleteNoAskBox = "Не спрашивать больше";
 
-// Refusals that keep a running link or job intact.
-inline constexpr const char* RefuseDeleteLinkNode =
-    "Нельзя удалить узел, с которым установлено соединение. Сначала разорвите соединение.";
-inline constexpr const char* RefuseMoveLinkNode =
-    "Нельзя переместить узел, с которым установлено соединение. Сначала разорвите соединение.";
-inline constexpr const char* RefuseWhilePolling =
-    "Нельзя удалять и перемещать узлы и приборы, пока идёт опрос. Сначала остановите опрос.";
+// Refusals that keep a running link or job intact (the station edits' own).
+using virs::RefuseDeleteLinkNode;
+using virs::RefuseMoveLinkNode;
+using virs::RefuseWhilePolling;
 
 // What the text pane shows for device types kept from older bases.
 inline constexpr const char* LegacyTypeNote =

@@ -1,7 +1,7 @@
 #pragma once
 // TForm7, "чтение архива": the archive range dialog. Two calendars (start and
 // end), the value mode (averages or integrators) and OK / Cancel. The rules
-// (which dates it offers, what it accepts) are those of link/ArchiveRange.h;
+// (which dates it offers, what it accepts) are those of jobs/ArchiveRange.h;
 // this is their window.
 
 #include <functional>
@@ -13,9 +13,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "link/ArchiveRange.h"
+#include "jobs/ArchiveRange.h"
 
 namespace virs {
+
+// The texts of the archive range dialog.
+inline constexpr const char* ArchiveDialogCaption = "чтение архива";
+inline constexpr const char* ArchiveStartLabel = "Начало";
+inline constexpr const char* ArchiveEndLabel = "Конец";
+inline constexpr const char* ArchiveAveragesText = "Средние значения";
+inline constexpr const char* ArchiveIntegratorsText = "Интеграторы";
+inline constexpr const char* ArchiveRangeRefusalCaption = "Внимание";
 
 class TForm7 : public QDialog {
     Q_OBJECT

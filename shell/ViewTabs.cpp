@@ -1,22 +1,14 @@
 #include "shell/ViewTabs.h"
 
-#include "shell/ShellTexts.h"
+#include "acquisition/DeviceViews.h"
 
 namespace virs {
 
 QStringList ViewTabsFor(TDeviceType type) {
-    using namespace texts;
-    switch (type) {
-    case DeviceVirsSh:
-        return {TabCurrent, TabDaily, TabHourly};
-    case DeviceVirsD:
-    case DeviceVirsDK:
-        return {TabCurrent, TabDaily, TabHourly, TabMonthly, TabParameters};
-    case DeviceVirsD2:
-        return {TabCurrent, TabDaily, TabHourly, TabParameters};
-    default:
-        return {};
-    }
+    QStringList tabs;
+    for (int view = 0; view < ViewTabCountOf(type); ++view)
+        tabs << QString::fromUtf8(DeviceViewEntry(type, view).Caption);
+    return tabs;
 }
 
 int RestoredTabIndex(int remembered, int tabCount) {

@@ -7,7 +7,8 @@
 
 #include <QMessageBox>
 
-#include "acquisition/LinkSession.h"
+#include "jobs/ArchiveWalk.h"
+#include "jobs/LinkSession.h"
 #include "shell/MainWindow.h"
 #include "views/ArchiveExport.h"
 #include "workbook/Workbook.h"

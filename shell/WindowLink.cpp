@@ -7,6 +7,8 @@
 #include <QMessageBox>
 #include <QSignalBlocker>
 
+#include "shell/ShellImages.h"
+
 namespace virs {
 
 void TQtMainThreadCall::CallAndWait(std::function<void()> call) {
@@ -206,34 +208,35 @@ bool TWindowLink::JobRunning() const {
 
 // ---- what jobs do to the window
 
-void TWindowLink::SetStatus(const std::string& text) {
-    Window.SetStatusText(QString::fromStdString(text));
-}
-void TWindowLink::SetDeviceImage(int node, int device, int image) {
-    Window.SetDeviceImage(node, device, image);
-}
-void TWindowLink::SetStartButton(bool down, int image) {
-    const QSignalBlocker block(Window.ToolBar1->ToolButton16);
-    Window.ToolBar1->ToolButton16->setChecked(down);
-    TMainToolBar::SetImage(Window.ToolBar1->ToolButton16, image);
-}
-void TWindowLink::SetStartEnabled(bool enabled) {
-    Window.ToolBar1->ToolButton16->setEnabled(enabled);
+// Every change a job makes to the window comes through here.
+void TWindowLink::Apply(const TJobControls& change) {
+    TMainToolBar* bar = Window.ToolBar1;
+    if (change.Picture) {
+        const TDevicePicture& p = *change.Picture;
+        Window.SetDeviceImage(p.Node, p.Device, DeviceImage(p.Type, p.Busy));
+    }
+    if (change.StartDown) {
+        const QSignalBlocker block(bar->ToolButton16);
+        bar->ToolButton16->setChecked(*change.StartDown);
+        TMainToolBar::SetImage(bar->ToolButton16, *change.StartDown ? ToolStop : ToolStart);
+    }
+    if (change.CyclicEnabled)
+        bar->ToolButton13->setEnabled(*change.CyclicEnabled);
+    if (change.StartEnabled)
+        bar->ToolButton16->setEnabled(*change.StartEnabled);
+    if (change.Status)
+        Window.SetStatusText(QString::fromStdString(*change.Status));
+    if (change.Lamps)
+        Window.SetLampTimer(*change.Lamps);
+    if (change.CyclicTimerInterval) {
+        if (*change.CyclicTimerInterval > 0)
+            Timer3->start(*change.CyclicTimerInterval);
+        else
+            Timer3->stop();
+    }
 }
 bool TWindowLink::CyclicDown() const {
     return Window.ToolBar1->ToolButton13->isChecked();
-}
-void TWindowLink::SetCyclicEnabled(bool enabled) {
-    Window.ToolBar1->ToolButton13->setEnabled(enabled);
-}
-void TWindowLink::SetLampTimer(bool on) {
-    Window.SetLampTimer(on);
-}
-void TWindowLink::SetCyclicTimer(bool on, int intervalMs) {
-    if (on)
-        Timer3->start(intervalMs);
-    else
-        Timer3->stop();
 }
 bool TWindowLink::RunArchiveDialog(TArchiveRangeDialog& dialog) {
     return Form7()->Run(dialog);

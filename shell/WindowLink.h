@@ -13,7 +13,7 @@
 #include <QObject>
 #include <QTimer>
 
-#include "acquisition/LinkSession.h"
+#include "jobs/LinkSession.h"
 #include "shell/LinkController.h"
 #include "shell/MainWindow.h"
 #include "shell/TForm7.h"
@@ -55,14 +55,8 @@ public:
 
 private:
     // TJobUi
-    void SetStatus(const std::string& text) override;
-    void SetDeviceImage(int node, int device, int image) override;
-    void SetStartButton(bool down, int image) override;
-    void SetStartEnabled(bool enabled) override;
+    void Apply(const TJobControls& change) override;
     bool CyclicDown() const override;
-    void SetCyclicEnabled(bool enabled) override;
-    void SetLampTimer(bool on) override;
-    void SetCyclicTimer(bool on, int intervalMs) override;
     bool RunArchiveDialog(TArchiveRangeDialog& dialog) override;
     void Render() override;
     void ProcessMessages() override;

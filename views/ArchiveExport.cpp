@@ -114,13 +114,9 @@ std::string TWorkbookArchiveSink::Check(const TDevice& device, const TArchiveHea
     auto fits = [&](std::int64_t records) { return first + records + 2 <= MaxRowsExcel5; };
     if (!fits(recordsTotal)) {
         int days = 0;
-        while (days < static_cast<int>(MaxRowsExcel5)) {
-            const TArchiveJobRange r = ArchiveJobRange(head.Type, head.Kind, head.FirstDay,
-                                                       head.FirstDay + days, head.Now);
-            if (!fits(r.RecordsTotal))
-                break;
+        while (head.RecordsForDays && days < static_cast<int>(MaxRowsExcel5) &&
+               fits(head.RecordsForDays(days)))
             ++days;
-        }
         return ArchiveTooLongMessage(days);
     }
     const std::string remembered = device.ArchiveFile.Get();

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "acquisition/ArchiveSequencer.h"
+#include "acquisition/ArchiveSink.h"
 #include "views/ViewLocale.h"
 #include "workbook/Workbook.h"
 

@@ -1,8 +1,8 @@
 #include "views/DeviceView.h"
 
-#include "model/TextCodec.h"
-
+#include "acquisition/DeviceViews.h"
 #include "acquisition/Registers.h"
+#include "model/TextCodec.h"
 
 #include "views/ViewParts.h"
 #include "views/ViewText.h"
@@ -25,8 +25,8 @@ void AddCurrentView(const TDevice& device, DeviceWorkArea& area, const TViewLoca
                     TViewLines& lines) {
     lines = DeviceIdentificationLines(device);
     const TDeviceType type = device.DeviceType;
-    if (type < DeviceVirsSh || type > DeviceVirsD2)
-        return;
+    if (ViewJobKind(type, CurrentValuesView) != TJobKind::Current)
+        return; // a type that is not read: its name only
     LoadDeviceImage(device, area);
     lines.push_back("отчёт за " + DateText(device.DataReadAt, locale) + " " +
                     TimeText(device.DataReadAt, locale));
@@ -46,39 +46,27 @@ void AddCurrentView(const TDevice& device, DeviceWorkArea& area, const TViewLoca
     }
 }
 
-bool IsArchiveTab(TDeviceType type, int tab) {
-    switch (type) {
-    case DeviceVirsSh:
-    case DeviceVirsD2:
-        return tab == 1 || tab == 2;
-    case DeviceVirsD:
-    case DeviceVirsDK:
-        return tab >= 1 && tab <= 3;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 TDeviceViewText RenderDeviceView(int tabIndex, const TDevice& device, DeviceWorkArea& workArea,
                                  const TViewLocale& locale,
                                  const TArchiveViewRenderer& archiveView) {
     TDeviceViewText view;
-    if (tabIndex < 0 || tabIndex > 4)
+    if (tabIndex < 0 || tabIndex >= ViewTabCount)
         return view;
     view.Replaced = true;
     const TDeviceType type = device.DeviceType;
-    if (tabIndex == 0) {
+    const TJobKind kind = ViewJobKind(type, tabIndex);
+    if (tabIndex == CurrentValuesView) {
         AddCurrentView(device, workArea, locale, view.Lines);
-    } else if (IsArchiveTab(type, tabIndex)) {
+    } else if (IsArchiveJob(kind)) {
         if (archiveView)
             archiveView(device, tabIndex, locale, view.Lines);
-    } else if (tabIndex == 4 && (type == DeviceVirsD || type == DeviceVirsDK)) {
+    } else if (kind == TJobKind::Settings && type == DeviceVirsD2) {
+        AddD2SettingsLines(workArea.D2Image, locale, view.Lines);
+    } else if (kind == TJobKind::Settings) {
         AddDSettingsLines(workArea.DSettingsBlock, type == DeviceVirsDK, locale, view.Lines);
         view.ClearStatusText = true;
-    } else if (tabIndex == 3 && type == DeviceVirsD2) {
-        AddD2SettingsLines(workArea.D2Image, locale, view.Lines);
     }
     return view;
 }

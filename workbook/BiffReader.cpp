@@ -1,6 +1,9 @@
 // Reading a workbook's record stream. Every length and offset is checked against
 // the bytes that are there: a damaged stream gives an error, never a read past
 // its end. Records the archive workbook does not need are skipped.
+// One file over 600 lines: everything in it is private to DecodeBiffStream, and
+// the stream reader's record handlers share its cursor, code page, shared
+// strings and CONTINUE segments, which a split would have to make public.
 
 #include <algorithm>
 #include <cmath>

@@ -38,8 +38,8 @@ std::vector<TCellFormat> MakeStandardFormats() {
 } // namespace
 
 const std::vector<TCellFormat>& StandardFormats() {
-    static const std::vector<TCellFormat> list = MakeStandardFormats();
-    return list;
+    static const std::vector<TCellFormat> List = MakeStandardFormats();
+    return List;
 }
 
 std::string_view BuiltinNumberFormat(std::uint16_t id) {

@@ -6,34 +6,12 @@
 #include <chrono>
 #include <thread>
 
-#include "acquisition/LinkSession.h"
+#include "jobs/LinkSession.h"
 #include "tests/cli/SimHarness.h"
+#include "tests/support/RecordingJobUi.h"
 
 namespace virs::test {
 namespace {
-
-class TRecordingJobUi final : public TJobUi {
-public:
-    void SetStatus(const std::string& text) override { Statuses.push_back(text); }
-    void SetDeviceImage(int, int, int image) override { DeviceImage = image; }
-    void SetStartButton(bool down, int) override { StartDown = down; }
-    void SetStartEnabled(bool enabled) override { StartEnabled = enabled; }
-    bool CyclicDown() const override { return Cyclic; }
-    void SetCyclicEnabled(bool enabled) override { CyclicEnabled = enabled; }
-    void SetLampTimer(bool on) override { Lamps = on; }
-    void SetCyclicTimer(bool on, int intervalMs) override {
-        TimerOn = on;
-        if (on)
-            Interval = intervalMs;
-    }
-    bool RunArchiveDialog(TArchiveRangeDialog&) override { return false; }
-    void Render() override { ++Renders; }
-
-    std::vector<std::string> Statuses;
-    int DeviceImage = -1, Renders = 0, Interval = 0;
-    bool StartDown = false, StartEnabled = false, Cyclic = false, CyclicEnabled = false;
-    bool Lamps = false, TimerOn = false;
-};
 
 class TSilentConnectionUi final : public TConnectionUi {
 public:

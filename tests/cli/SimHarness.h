@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model/StationBase.h"
+#include "tests/support/TempFolder.h"
 
 extern char** environ;
 
@@ -31,23 +32,6 @@ inline std::filesystem::path BinaryDir() {
 }
 
 // A folder removed with everything in it at the end.
-class TTempFolder {
-public:
-    TTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "virs-e2e-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("no temporary folder");
-        Path = pattern;
-    }
-    ~TTempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    TTempFolder(const TTempFolder&) = delete;
-    TTempFolder& operator=(const TTempFolder&) = delete;
-    std::filesystem::path Path;
-};
-
 inline std::string ReadText(const std::filesystem::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::stringstream s;

@@ -1,32 +1,16 @@
 #pragma once
-// A temporary folder for one test, removed with everything in it afterwards.
+// The model tests' folder helpers: the shared temporary folder and whole-file
+// reads and writes.
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
+
+#include "tests/support/TempFolder.h"
 
 namespace virs::test {
 
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device rd;
-        Path = std::filesystem::temp_directory_path() /
-               ("virs-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-        std::filesystem::create_directories(Path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(Path, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    std::filesystem::path operator/(const std::string& name) const { return Path / name; }
-
-    std::filesystem::path Path;
-};
+using TempFolder = TTempFolder;
 
 inline std::string ReadBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -250,9 +250,10 @@ TEST(ArchiveExport, TheRememberedWorkbookKeepsItsOtherSheets) {
 TEST(ArchiveExport, RefusalsBeforeTheFirstRequest) {
     TExportFixture f;
     TArchiveHead h = f.Head(DeviceVirsD, TArchiveKind::Hourly);
+    // An hourly range of n days ending on a past day holds 24·n − 1 records.
+    h.RecordsForDays = [](int days) { return 24 * (days + 1) - 1; };
     EXPECT_EQ(f.Sink.Check(f.Device, h, 16374), "");
-    // 8 + 16375 + 2 rows do not fit. Hourly ranges of a past last day hold
-    // 24·n − 1 records: 682 days give 16367, 683 days 16391.
+    // 8 + 16375 + 2 rows do not fit. 682 days give 16367, 683 days 16391.
     EXPECT_EQ(f.Sink.Check(f.Device, h, 16375),
               "Архив не поместится на лист книги Excel 5 (не более 16384 строк). Наибольший "
               "диапазон для этого архива: 682 сут. от даты начала");

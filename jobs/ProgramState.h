@@ -4,7 +4,7 @@
 // Its members keep the names the rest of the program knows them by.
 
 #include "acquisition/WorkArea.h"
-#include "link/ArchiveRange.h"
+#include "jobs/ArchiveRange.h"
 #include "link/ModbusExchange.h"
 #include "link/SerialPort.h"
 #include "model/StationBase.h"

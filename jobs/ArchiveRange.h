@@ -9,19 +9,11 @@
 
 #include <cstdint>
 
+#include "acquisition/DeviceViews.h"
 #include "model/DateTime.h"
 #include "model/Records.h"
 
 namespace virs {
-
-inline constexpr const char* ArchiveDialogCaption = "чтение архива";
-inline constexpr const char* ArchiveStartLabel = "Начало";
-inline constexpr const char* ArchiveEndLabel = "Конец";
-inline constexpr const char* ArchiveAveragesText = "Средние значения";
-inline constexpr const char* ArchiveIntegratorsText = "Интеграторы";
-inline constexpr const char* ArchiveRangeRefusal =
-    "Дата начала не может быть больше даты окончания";
-inline constexpr const char* ArchiveRangeRefusalCaption = "Внимание";
 
 // The state TForm7 keeps for the whole run (it is created on first use and
 // kept, so it remembers the last chosen dates and value mode).
@@ -34,8 +26,6 @@ struct TArchiveRangeDialog {
     bool Integrators = false; // RadioButton2 "Интеграторы" checked (else "Средние значения")
 };
 
-// The archive kinds a view tab can mean.
-enum class TArchiveKind : std::uint8_t { None, Daily, Hourly, Monthly };
 // What view `view` of a device of `type` reads: an archive kind, or None for
 // current values and parameters (and for types that are not read).
 TArchiveKind ArchiveKindOf(TDeviceType type, std::uint8_t view);
@@ -49,7 +39,10 @@ bool IsSettingsView(TDeviceType type, std::uint8_t view);
 void PrepareArchiveDialog(TArchiveRangeDialog& dialog, TDeviceType type, TArchiveKind kind,
                           std::int64_t today);
 
-// OK accepts when the end date is not before the start date.
+// OK accepts when the end date is not before the start date; otherwise this
+// text is shown and the dialog stays open.
+inline constexpr const char* ArchiveRangeRefusal =
+    "Дата начала не может быть больше даты окончания";
 inline bool ArchiveRangeAcceptable(std::int64_t firstDay, std::int64_t lastDay) {
     return lastDay >= firstDay;
 }

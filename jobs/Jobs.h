@@ -4,15 +4,18 @@
 // first request of the exchange block and wakes the exchange thread; the
 // completion handler does everything after the first exchange. The start/stop
 // button, the cyclic-polling button and the polling timer are plain functions
-// here over the program state and a narrow interface to the window.
+// here over the program state; what they change on the window goes out as one
+// TJobControls value at a time.
 
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
-#include "acquisition/ProgramState.h"
-#include "link/ArchiveRange.h"
+#include "jobs/ArchiveRange.h"
+#include "jobs/JobControls.h"
+#include "jobs/ProgramState.h"
 #include "link/ProtocolLog.h"
 #include "model/DateTime.h"
 
@@ -20,37 +23,21 @@ namespace virs {
 
 class ExchangeWorker;
 
-// Picture indices of the main window's image list used by jobs.
-inline constexpr int StartButtonIdleImage = 21;
-inline constexpr int StartButtonBusyImage = 22;
-int DeviceBusyImage(TDeviceType type); // 12 ВИРС-Ш, 10 ВИРС-Д/ДК, 14 ВИРС-Д2; -1 otherwise
-int DeviceIdleImage(TDeviceType type); // 11, 9, 13; -1 otherwise
-
 inline constexpr const char* RequestText = "Запрос...";
 inline constexpr const char* CyclicRequestText = "Повторяющиеся запросы...";
 inline constexpr const char* UserStopText = "Прервано пользователем";
 // Shown instead of a result when the protocol log cannot be created.
 inline constexpr const char* LogCreateFailedText = "Не удалось создать файл ModBus_protocol.txt";
 
-// What jobs need of the window (or of the command-line companion, or a test).
-// Called on the main thread only.
+// What jobs need of the window (or of a test). Called on the main thread only.
 class TJobUi {
 public:
     virtual ~TJobUi() = default;
-    virtual void SetStatus(const std::string& text) = 0; // status bar panel 2
-    // Image and selected image of a device's tree item.
-    virtual void SetDeviceImage(int node, int device, int image) = 0;
-    // ToolButton16 ("старт/стоп"): pressed state and picture; enabled state.
-    virtual void SetStartButton(bool down, int image) = 0;
-    virtual void SetStartEnabled(bool enabled) = 0;
-    // ToolButton13 ("циклический опрос").
+    // Applies a change of the job controls (buttons, tree picture, lamps,
+    // polling timer, status text): the one place a job reaches the window.
+    virtual void Apply(const TJobControls& change) = 0;
+    // ToolButton13 ("циклический опрос") pressed.
     virtual bool CyclicDown() const = 0;
-    virtual void SetCyclicEnabled(bool enabled) = 0;
-    // Timer2 and the activity lamps: on while a job runs; off returns both
-    // lamps to rest.
-    virtual void SetLampTimer(bool on) = 0;
-    // Timer3, the clock of cyclic polling.
-    virtual void SetCyclicTimer(bool on, int intervalMs) = 0;
     // Shows TForm7 prepared as `dialog` says; the window writes the chosen
     // dates and value mode back. True when closed with OK.
     virtual bool RunArchiveDialog(TArchiveRangeDialog& dialog) = 0;
@@ -61,9 +48,12 @@ public:
 };
 
 // Everything a job touches beside the program state.
+// Ui is null for a job run without a window (virs-cli): then nothing is shown,
+// polling is off, an archive dialog counts as cancelled, and LastEnd tells how
+// the job ended.
 struct TJobContext {
     TProgramState& State;
-    TJobUi& Ui;
+    TJobUi* Ui;
     TProtocolLog& Log;
     std::filesystem::path LogPath;    // ModBus_protocol.txt in the program's folder
     ExchangeWorker* Worker = nullptr; // the connected node's exchange thread
@@ -72,7 +62,15 @@ struct TJobContext {
     // job fields: "" lets the job start, any other text refuses it (shown as
     // the status text).
     std::function<std::string(TJobContext&)> ArchiveCheck;
+    // How the last job ended (or why the last start began no job).
+    std::optional<TJobEnd> LastEnd;
 };
+
+// The job's ways to the window; nothing happens without one.
+void ApplyControls(TJobContext& job, const TJobControls& change);
+void ShowStatus(TJobContext& job, const std::string& text); // status bar panel 2
+void RenderView(TJobContext& job);
+bool CyclicDown(const TJobContext& job);
 
 // The first request of a job, as StartJob fills the exchange block.
 // Address of the ВИРС-Ш daily record of a device day (days since 2000-01-01).
@@ -121,10 +119,5 @@ void CyclicClick(TJobContext& job, bool down);
 bool CyclicTick(TJobContext& job);
 // The interval of Timer3 for cyclic polling of `node`.
 int CyclicInterval(const TNode& node);
-
-// The enabled state of ToolButton13 after a job has ended: with polling on,
-// only for the job's own device while it is selected; otherwise for any device
-// of the connected node whose type is not 0.
-bool CyclicEnabledAfterJob(const TProgramState& state, bool cyclicDown);
 
 } // namespace virs

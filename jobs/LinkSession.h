@@ -17,11 +17,12 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
-#include "acquisition/CompletionHandler.h"
-#include "acquisition/ProgramState.h"
+#include "jobs/CompletionHandler.h"
+#include "jobs/Jobs.h"
+#include "jobs/ProgramState.h"
 #include "link/ExchangeWorker.h"
-#include "link/Jobs.h"
 #include "link/MainThreadCall.h"
 #include "link/NodeConnection.h"
 #include "link/ProtocolLog.h"
@@ -33,6 +34,9 @@ public:
     // `folder` is where ModBus_protocol.txt is written.
     TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJobUi& ui,
                  std::filesystem::path folder, TClock now = SystemNow);
+    // Jobs without a window (virs-cli): LastJobEnd tells how each ended.
+    TLinkSession(TProgramState& state, IMainThreadCall& mainThread, std::filesystem::path folder,
+                 TClock now = SystemNow);
     // Ends the exchange thread and closes the port without a hang-up (the
     // program is going away; an orderly close is Disconnect).
     ~TLinkSession();
@@ -69,6 +73,7 @@ public:
 
     // ---- jobs ----
     TJobContext& Job() { return JobContext; }
+    const std::optional<TJobEnd>& LastJobEnd() const { return JobContext.LastEnd; }
     ExchangeWorker* Worker() { return WorkerThread.get(); }
     bool WorkerParked() const { return !WorkerThread || WorkerThread->IsParked(); }
     bool HasPort() const { return static_cast<bool>(Port); }

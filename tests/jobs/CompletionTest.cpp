@@ -9,9 +9,11 @@
 #include <functional>
 #include <mutex>
 
-#include "acquisition/CompletionHandler.h"
+#include "jobs/CompletionHandler.h"
 #include "link/ExchangeWorker.h"
 #include "link/MainThreadCall.h"
+#include "tests/support/RecordingJobUi.h"
+#include "tests/support/TempFolder.h"
 
 namespace virs {
 namespace {
@@ -74,27 +76,7 @@ private:
     Bytes Pending;
 };
 
-class TRecordingJobUi final : public TJobUi {
-public:
-    void SetStatus(const std::string& text) override { Status = text; }
-    void SetDeviceImage(int, int, int image) override { DeviceImage = image; }
-    void SetStartButton(bool down, int image) override {
-        StartDown = down;
-        StartImage = image;
-    }
-    void SetStartEnabled(bool enabled) override { StartEnabled = enabled; }
-    bool CyclicDown() const override { return false; }
-    void SetCyclicEnabled(bool enabled) override { CyclicEnabled = enabled; }
-    void SetLampTimer(bool on) override { Lamps = on; }
-    void SetCyclicTimer(bool, int) override {}
-    bool RunArchiveDialog(TArchiveRangeDialog&) override { return DialogOk; }
-    void Render() override { ++Renders; }
-
-    std::string Status;
-    int DeviceImage = -1, StartImage = -1, Renders = 0;
-    bool StartDown = true, StartEnabled = false, CyclicEnabled = false, Lamps = false;
-    bool DialogOk = true;
-};
+using test::TRecordingJobUi;
 
 constexpr TDateTime Clock = 45366.5; // 2024-03-15 12:00
 constexpr TDateTime EarlierRead = 45000.25;
@@ -120,9 +102,7 @@ protected:
         State.LinkOpen = true;
         State.LinkNode = 0;
         State.Exchange.MaxRegistersPerRequest = 32;
-        Folder = std::filesystem::temp_directory_path() /
-                 ("virs-completion-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(Folder);
+        Folder = Temp.Path;
         Job.LogPath = Folder / ProtocolLogFileName;
         Worker = std::make_unique<ExchangeWorker>(
             State.Exchange, Port, Log, Main,
@@ -132,7 +112,6 @@ protected:
     void TearDown() override {
         Worker.reset();
         Log.Close();
-        std::filesystem::remove_all(Folder);
     }
 
     // Starts a job as the start button does and runs it to its end.
@@ -149,8 +128,9 @@ protected:
     TProtocolLog Log;
     TSlavePort Port;
     TMainThreadQueue Main;
+    test::TTempFolder Temp;
     std::filesystem::path Folder;
-    TJobContext Job{State, Ui, Log, {}, nullptr, [] { return Clock; }, {}};
+    TJobContext Job{State, &Ui, Log, {}, nullptr, [] { return Clock; }, {}, std::nullopt};
     std::unique_ptr<ExchangeWorker> Worker;
 };
 

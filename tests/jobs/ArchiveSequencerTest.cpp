@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "acquisition/ArchiveSequencer.h"
+#include "jobs/ArchiveWalk.h"
+#include "tests/support/RecordingJobUi.h"
 
 namespace virs {
 namespace {
@@ -47,22 +48,6 @@ public:
     bool FailSave = false;
     TArchiveHead Head;
     std::vector<TRow> Rows;
-};
-
-class TFakeUi final : public TJobUi {
-public:
-    void SetStatus(const std::string& text) override { Statuses.push_back(text); }
-    void SetDeviceImage(int, int, int) override {}
-    void SetStartButton(bool, int) override {}
-    void SetStartEnabled(bool) override {}
-    bool CyclicDown() const override { return false; }
-    void SetCyclicEnabled(bool) override {}
-    void SetLampTimer(bool) override {}
-    void SetCyclicTimer(bool, int) override {}
-    bool RunArchiveDialog(TArchiveRangeDialog&) override { return true; }
-    void Render() override { ++Renders; }
-    std::vector<std::string> Statuses;
-    int Renders = 0;
 };
 
 class ArchiveWalkTest : public ::testing::Test {
@@ -113,10 +98,11 @@ protected:
     }
 
     TProgramState State;
-    TFakeUi Ui;
+    test::TRecordingJobUi Ui;
     TProtocolLog Log;
-    TJobContext Job{State, Ui, Log, {}, nullptr, [] { return EncodeDateTime(2024, 3, 15, 10, 30); },
-                    {}};
+    TJobContext Job{State, &Ui,         Log,
+                    {},    nullptr,     [] { return EncodeDateTime(2024, 3, 15, 10, 30); },
+                    {},    std::nullopt};
     TFakeSink Sink;
     TArchiveWalk Walk{Sink};
 };

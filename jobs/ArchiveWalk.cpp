@@ -1,4 +1,4 @@
-#include "acquisition/ArchiveSequencer.h"
+#include "jobs/ArchiveWalk.h"
 
 #include <algorithm>
 
@@ -48,6 +48,9 @@ TArchiveHead ArchiveHeadOf(const TProgramState& s, const TDevice& device, TDateT
         h.SerialNumber = image.U16(TShCurrentBlock::SerialNumber);
     else if (device.DeviceType == DeviceVirsD2)
         h.SerialNumber = image.U16(TD2CurrentBlock::SerialNumber);
+    h.RecordsForDays = [type = h.Type, kind = h.Kind, first = h.FirstDay, now](int days) {
+        return ArchiveJobRange(type, kind, first, first + days, now).RecordsTotal;
+    };
     return h;
 }
 
@@ -72,15 +75,16 @@ void TArchiveWalk::Progress(TJobContext& job) {
     if (s.JobRecordsTotal > 0)
         percent = static_cast<std::int64_t>(s.JobRecordsDone) * 100 / s.JobRecordsTotal;
     percent = std::clamp<std::int64_t>(percent, 0, 100);
-    job.Ui.SetStatus(ArchiveProgressPrefix + std::to_string(percent) + "%");
-    job.Ui.ProcessMessages();
+    ShowStatus(job, ArchiveProgressPrefix + std::to_string(percent) + "%");
+    if (job.Ui != nullptr)
+        job.Ui->ProcessMessages();
 }
 
 void TArchiveWalk::Save(TJobContext& job) {
     const std::string error = Sink.Save();
     if (!error.empty() && ShowError)
         ShowError(ArchiveSaveFailedText);
-    job.Ui.Render();
+    RenderView(job);
 }
 
 void TArchiveWalk::Finish(TJobContext& job) {

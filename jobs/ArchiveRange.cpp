@@ -1,4 +1,6 @@
-#include "link/ArchiveRange.h"
+#include "jobs/ArchiveRange.h"
+
+#include "acquisition/DeviceViews.h"
 
 namespace virs {
 
@@ -20,26 +22,20 @@ std::int64_t MillisecondsOfDay(TDateTime t) {
 } // namespace
 
 TArchiveKind ArchiveKindOf(TDeviceType type, std::uint8_t view) {
-    switch (type) {
-    case DeviceVirsSh:
-    case DeviceVirsD2:
-        return view == 1   ? TArchiveKind::Daily
-               : view == 2 ? TArchiveKind::Hourly
-                           : TArchiveKind::None;
-    case DeviceVirsD:
-    case DeviceVirsDK:
-        return view == 1   ? TArchiveKind::Daily
-               : view == 2 ? TArchiveKind::Hourly
-               : view == 3 ? TArchiveKind::Monthly
-                           : TArchiveKind::None;
+    switch (ViewJobKind(type, view)) {
+    case TJobKind::DailyArchive:
+        return TArchiveKind::Daily;
+    case TJobKind::HourlyArchive:
+        return TArchiveKind::Hourly;
+    case TJobKind::MonthlyArchive:
+        return TArchiveKind::Monthly;
     default:
         return TArchiveKind::None;
     }
 }
 
 bool IsSettingsView(TDeviceType type, std::uint8_t view) {
-    return ((type == DeviceVirsD || type == DeviceVirsDK) && view == 4) ||
-           (type == DeviceVirsD2 && view == 3);
+    return ViewJobKind(type, view) == TJobKind::Settings;
 }
 
 std::int64_t FirstOfMonth(std::int64_t day) {

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "link/ArchiveRange.h"
-#include "link/Jobs.h"
+#include "jobs/ArchiveRange.h"
+#include "jobs/Jobs.h"
 
 namespace virs {
 namespace {
@@ -74,13 +74,14 @@ INSTANTIATE_TEST_SUITE_P(
                    Noon20240315, 3, 1000, 5, ShRecord},
         TFirstCase{"ShDailyRingAgain", DeviceVirsSh, 1, Day(2004, 1, 1), Day(2004, 1, 1),
                    Noon20240315, 3, 1001, 5, ShRecord},
-        // A past last day: the end is D + 1, hour 0.
-        TFirstCase{"ShHourlyPast", DeviceVirsSh, 2, D, D, Noon20240315, 3,
-                   static_cast<std::uint16_t>((D + 1 - 36526) % 280 * 24 + 2461), 5, ShRecord},
+        // A past last day: the end is D + 1 = 11.03.2024, device day 8836
+        // (24 years with 6 leap days = 8766, plus 31 + 29 + 10); 8836 mod 280 =
+        // 156, so 156 * 24 + 2461 = 6205.
+        TFirstCase{"ShHourlyPast", DeviceVirsSh, 2, D, D, Noon20240315, 3, 6205, 5, ShRecord},
+        // Today 15.03.2024 at noon: device day 8840, 8840 mod 280 = 160, and the
+        // hour 12: 160 * 24 + 12 + 2461 = 6313.
         TFirstCase{"ShHourlyToday", DeviceVirsSh, 2, Day(2024, 3, 15), Day(2024, 3, 15),
-                   Noon20240315, 3,
-                   static_cast<std::uint16_t>((Day(2024, 3, 15) - 36526) % 280 * 24 + 12 + 2461), 5,
-                   ShRecord},
+                   Noon20240315, 3, 6313, 5, ShRecord},
         TFirstCase{"DCurrent", DeviceVirsD, 0, 0, 0, Noon20240315, 3, 0, 64, DCurrent},
         TFirstCase{"DKCurrent", DeviceVirsDK, 0, 0, 0, Noon20240315, 3, 0, 64, DCurrent},
         TFirstCase{"DDaily", DeviceVirsD, 1, D, D, Noon20240315, 3, 56, 8, DCurrent + 112},
@@ -90,11 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
         TFirstCase{"D2Current", DeviceVirsD2, 0, 0, 0, Noon20240315, 3, 64, 93, D2Image},
         // Starting 1 January 2000 the day before is day -1: (-1) and 511 = 511.
         TFirstCase{"D2Daily2000", DeviceVirsD2, 1, Jan1, Jan1, Noon20240315, 67, 511, 1, NoData},
-        TFirstCase{"D2Daily", DeviceVirsD2, 1, D, D, Noon20240315, 67,
-                   static_cast<std::uint16_t>((D - 1 - 36526) & 511), 1, NoData},
+        // The day before D is device day 8834 = 17 * 512 + 130.
+        TFirstCase{"D2Daily", DeviceVirsD2, 1, D, D, Noon20240315, 67, 130, 1, NoData},
         TFirstCase{"D2Hourly2000", DeviceVirsD2, 2, Jan1, Jan1, Noon20240315, 67, 512, 1, NoData},
-        TFirstCase{"D2Hourly", DeviceVirsD2, 2, D, D, Noon20240315, 67,
-                   static_cast<std::uint16_t>(((D - 36526) & 63) * 24 + 512), 1, NoData},
+        // D is device day 8835 = 138 * 64 + 3: 3 * 24 + 512 = 584.
+        TFirstCase{"D2Hourly", DeviceVirsD2, 2, D, D, Noon20240315, 67, 584, 1, NoData},
         TFirstCase{"D2Settings", DeviceVirsD2, 3, 0, 0, Noon20240315, 3, 156, 130, D2Image + 184}),
     [](const ::testing::TestParamInfo<TFirstCase>& p) { return std::string(p.param.Name); });
 

@@ -1,0 +1,112 @@
+#include "jobs/StationEdits.h"
+
+namespace virs {
+
+namespace {
+
+TEditOutcome FromModel(TModelStatus status) {
+    TEditOutcome r;
+    r.Done = status == TModelStatus::Ok;
+    if (!r.Done)
+        r.Refusal = ModelStatusText(status);
+    return r;
+}
+
+TEditOutcome Refused(const char* text) {
+    return {false, text};
+}
+
+// A node index after a node was inserted at p (+1) or deleted at p (-1).
+void ShiftNode(u8& index, int p, int by) {
+    if ((by > 0 && p <= index) || (by < 0 && p < index))
+        index = static_cast<u8>(index + by);
+}
+
+} // namespace
+
+int IndexAfterMove(int index, int from, int to) {
+    if (index == from)
+        return to;
+    if (from < to && index > from && index <= to)
+        return index - 1;
+    if (to < from && index >= to && index < from)
+        return index + 1;
+    return index;
+}
+
+TEditOutcome InsertNodeAt(TProgramState& s, int p) {
+    const TEditOutcome r = FromModel(s.Base.InsertNode(p));
+    if (r.Done) {
+        if (s.LinkOpen)
+            ShiftNode(s.LinkNode, p, +1);
+        ShiftNode(s.JobNode, p, +1);
+    }
+    return r;
+}
+
+TEditOutcome InsertDeviceAt(TProgramState& s, int node, int q) {
+    s.Base.SelNode = static_cast<u8>(node);
+    const TEditOutcome r = FromModel(s.Base.InsertDevice(q));
+    if (r.Done && node == s.JobNode && q <= s.JobDevice)
+        ++s.JobDevice;
+    return r;
+}
+
+TEditOutcome CloneDeviceAt(TProgramState& s, int node, int device) {
+    s.Base.SelNode = static_cast<u8>(node);
+    s.Base.SelDevice = static_cast<u8>(device);
+    const TEditOutcome r = FromModel(s.Base.CloneDevice());
+    if (r.Done && node == s.JobNode && device + 1 <= s.JobDevice)
+        ++s.JobDevice;
+    return r;
+}
+
+TEditOutcome DeleteItem(TProgramState& s, int node, int device, bool jobActive) {
+    if (jobActive || s.JobRunning)
+        return Refused(RefuseWhilePolling);
+    const bool isNode = device == NoDevice;
+    if (isNode && s.LinkOpen && node == s.LinkNode)
+        return Refused(RefuseDeleteLinkNode);
+    const TEditOutcome r =
+        FromModel(isNode ? s.Base.DeleteNode(node) : s.Base.DeleteDevice(node, device));
+    if (!r.Done)
+        return r;
+    if (isNode) {
+        if (s.LinkOpen)
+            ShiftNode(s.LinkNode, node, -1);
+        ShiftNode(s.JobNode, node, -1);
+    } else if (node == s.JobNode && device < s.JobDevice) {
+        --s.JobDevice;
+    }
+    return r;
+}
+
+TEditOutcome MoveItem(TProgramState& s, int fromNode, int from, int toNode, int toIndex,
+                      bool jobActive) {
+    if (jobActive || s.JobRunning)
+        return Refused(RefuseWhilePolling);
+    const bool deviceMove = from != NoDevice;
+    if (!deviceMove && s.LinkOpen && fromNode == s.LinkNode)
+        return Refused(RefuseMoveLinkNode);
+    const TEditOutcome r = FromModel(deviceMove ? s.Base.MoveDevice(fromNode, from, toNode, toIndex)
+                                                : s.Base.MoveNode(fromNode, toIndex));
+    if (!r.Done)
+        return r;
+    if (!deviceMove) {
+        if (s.LinkOpen)
+            s.LinkNode = static_cast<u8>(IndexAfterMove(s.LinkNode, fromNode, toIndex));
+        s.JobNode = static_cast<u8>(IndexAfterMove(s.JobNode, fromNode, toIndex));
+    } else if (fromNode == toNode && fromNode == s.JobNode) {
+        s.JobDevice = static_cast<u8>(IndexAfterMove(s.JobDevice, from, toIndex));
+    } else if (fromNode == s.JobNode && from == s.JobDevice) {
+        s.JobNode = static_cast<u8>(toNode);
+        s.JobDevice = static_cast<u8>(toIndex);
+    } else if (fromNode == s.JobNode && from < s.JobDevice) {
+        --s.JobDevice;
+    } else if (toNode == s.JobNode && toIndex <= s.JobDevice) {
+        ++s.JobDevice;
+    }
+    return r;
+}
+
+} // namespace virs
