@@ -8,18 +8,18 @@ namespace virs {
 TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJobUi& ui,
                            std::filesystem::path folder, TClock now)
     : State(state),
-      MainThread(mainThread), JobContext{state,       &ui,
-                                         Log,         std::move(folder) / ProtocolLogFileName,
-                                         nullptr,     std::move(now),
-                                         {}, std::nullopt} {}
+      MainThread(mainThread), JobContext{state,   &ui,
+                                         Log,     std::move(folder) / ProtocolLogFileName,
+                                         nullptr, std::move(now),
+                                         {},      std::nullopt} {}
 
 TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread,
                            std::filesystem::path folder, TClock now)
     : State(state),
-      MainThread(mainThread), JobContext{state,       nullptr,
-                                         Log,         std::move(folder) / ProtocolLogFileName,
-                                         nullptr,     std::move(now),
-                                         {}, std::nullopt} {}
+      MainThread(mainThread), JobContext{state,   nullptr,
+                                         Log,     std::move(folder) / ProtocolLogFileName,
+                                         nullptr, std::move(now),
+                                         {},      std::nullopt} {}
 
 TLinkSession::~TLinkSession() {
     EndWorker();

@@ -2,7 +2,10 @@
 # Fails when a source file includes a header of a higher layer (or of a folder
 # beside its own). The layers, lowest first:
 #
-#   model → link → acquisition, workbook → views → jobs → shell, service, cli
+#   model → link → acquisition, workbook → views → jobs → service → shell, cli
+#
+# service/ holds the utilities' plain core and their dialogs; the window's
+# menu and the command line both use them.
 #
 # sim/ stands apart: it may use the model and the port names of link/, never
 # the decoding (acquisition/, views/) it checks. tests/ and bench/ may include
@@ -17,11 +20,11 @@ declare -A allowed=(
     [link]="model"
     [acquisition]="model link"
     [workbook]="model link"
-    [views]="model link acquisition"
+    [views]="model link acquisition workbook"
     [jobs]="model link acquisition workbook views"
-    [shell]="model link acquisition workbook views jobs"
+    [shell]="model link acquisition workbook views jobs service"
     [service]="model link acquisition workbook views jobs"
-    [cli]="model link acquisition workbook views jobs"
+    [cli]="model link acquisition workbook views jobs service"
     [sim]="model link"
 )
 
