@@ -18,6 +18,7 @@ int CmdExchange(
 int CmdRead(
     const Args& args); // read --dir DIR --node N --device K --view current|settings [--port P]
 int CmdArchive(const Args& args); // archive --dir DIR --node N --device K --kind … --from … --to …
+int CmdCollect(const Args& args); // collect --dir DIR [--nodes …] [--what …] [--parallel K] …
 int CmdMakeDemo(const Args& args); // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
 
 } // namespace virs::cli
