@@ -1,0 +1,228 @@
+// virs-cli collect against the simulator: a station of five nodes on four
+// lines (three direct, one dial-up shared by two nodes) with a silent meter, a
+// busy number and a time-out in the middle of an archive; the second run of
+// --since last; the station lock.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "tests/cli/SimHarness.h"
+#include "workbook/Workbook.h"
+
+namespace virs::test {
+namespace {
+
+constexpr const char* Now = "2024-03-15T10:00:00";
+constexpr const char* TimeOut = "Превышен тайм-аут ожидания ответа";
+constexpr const char* Success = "Завершено успешно";
+
+// Four direct lines (COM21..24) and a dial-up line (COM25). The ВИРС-Ш of site
+// A never answers; the ВИРС-Ш of site B answers its current values and the
+// first of the three archive records, then falls silent.
+std::string Scenario() {
+    return R"({"seed": 5, "now": ")" + std::string(Now) + R"(", "pacing": false,
+      "sites": [
+        {"name": "A", "devices": [{"type": "ВИРС-Д", "address": 2, "serial": 1},
+                                  {"type": "ВИРС-Ш", "address": 1, "serial": 2}],
+         "faults": [{"kind": "silence", "device": 1}]},
+        {"name": "B", "devices": [{"type": "ВИРС-Ш", "address": 1, "serial": 3}],
+         "faults": [{"kind": "silence", "device": 1, "on_request": 3, "times": 1000}]},
+        {"name": "C", "devices": [{"type": "ВИРС-Д2", "address": 4, "serial": 4}]},
+        {"name": "D", "devices": [{"type": "ВИРС-ДК", "address": 3, "serial": 5}]},
+        {"name": "E", "devices": [{"type": "ВИРС-Д", "address": 2, "serial": 6}]}],
+      "lines": [
+        {"com": 21, "kind": "direct", "site": "A"},
+        {"com": 22, "kind": "direct", "site": "B"},
+        {"com": 23, "kind": "direct", "site": "C"},
+        {"com": 24, "kind": "direct", "site": "D"},
+        {"com": 25, "kind": "modem", "modem": {"type": "dialup", "baud": 9600, "echo": false,
+          "phone_book": [{"number": "100", "outcome": "connect", "site": "E", "delay_ms": 300},
+                         {"number": "200", "outcome": "busy", "delay_ms": 300}]}}]})";
+}
+
+class CollectTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ports = Folder.Path / "ports";
+        Base = Folder.Path / "base";
+        std::filesystem::create_directories(Ports);
+        std::filesystem::create_directories(Base);
+        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
+        TTestNode a, b, c, e, busy;
+        a.ComPort = 21;
+        a.Devices = {{DeviceVirsD, 2}, {DeviceVirsSh, 1}};
+        b.ComPort = 22;
+        b.Devices = {{DeviceVirsSh, 1}};
+        c.ComPort = 23;
+        c.Devices = {{DeviceVirsD2, 4}};
+        e.ComPort = 25;
+        e.LinkType = LinkDialUp;
+        e.Phone = "100";
+        e.ReplyTimeoutMs = 2000;
+        e.Devices = {{DeviceVirsD, 2}};
+        busy = e;
+        busy.Phone = "200";
+        SaveStation(MakeStation({a, b, c, e, busy}), Base);
+        WriteText(Folder.Path / "scenario.json", Scenario());
+    }
+    TRunResult Collect(std::vector<std::string> extra) {
+        std::vector<std::string> a = {"collect",
+                                      "--dir",
+                                      Base.string(),
+                                      "--now",
+                                      Now,
+                                      "--summary",
+                                      (Folder.Path / "summary.json").string()};
+        a.insert(a.end(), extra.begin(), extra.end());
+        return RunCli(a, Folder.Path);
+    }
+    nlohmann::json Summary() {
+        return nlohmann::json::parse(ReadText(Folder.Path / "summary.json"));
+    }
+    // The summary entry of (node, device, what); null when there is none.
+    static nlohmann::json Entry(const nlohmann::json& s, int node, int device,
+                                const std::string& what) {
+        for (const nlohmann::json& e : s["entries"])
+            if (e["node"] == node && e["what"] == what &&
+                (device < 0 ? e["device"].is_null() : e["device"] == device))
+                return e;
+        return nullptr;
+    }
+
+    TTempFolder Folder;
+    std::filesystem::path Ports, Base;
+};
+
+struct TExpected {
+    int Node, Device;
+    const char* What;
+    bool Ok;
+    const char* Outcome;
+};
+
+TEST_F(CollectTest, EveryOtherDeviceIsReadAndTheFailuresAreListed) {
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    const TRunResult r =
+        Collect({"--since", "2024-03-10", "--to", "2024-03-12", "--parallel", "3"});
+    EXPECT_EQ(r.Exit, 1) << r.Err;
+    const nlohmann::json s = Summary();
+    EXPECT_FALSE(s["ok"].get<bool>());
+    const TExpected expected[] = {
+        {0, 0, "текущие", true, Success},
+        {0, 0, "параметры", true, Success},
+        {0, 0, "архив", true, Success},
+        {0, 1, "текущие", false, TimeOut}, // the silent meter
+        {0, 1, "архив", false, TimeOut},
+        {1, 0, "текущие", true, Success},
+        {1, 0, "архив", false, TimeOut}, // silent from its third request on
+        {2, 0, "текущие", true, Success},
+        {2, 0, "параметры", true, Success},
+        {2, 0, "архив", true, Success},
+        {3, 0, "текущие", true, Success},
+        {3, 0, "параметры", true, Success},
+        {3, 0, "архив", true, Success},
+        {4, -1, "соединение", false, "Абонент занят. / COM25"},
+    };
+    for (const TExpected& x : expected) {
+        const nlohmann::json e = Entry(s, x.Node, x.Device, x.What);
+        ASSERT_FALSE(e.is_null()) << x.Node << "/" << x.Device << " " << x.What << "\n" << r.Err;
+        EXPECT_EQ(e["ok"].get<bool>(), x.Ok) << x.Node << "/" << x.Device << " " << x.What;
+        EXPECT_EQ(e["outcome"].get<std::string>(), x.Outcome)
+            << x.Node << "/" << x.Device << " " << x.What;
+    }
+    EXPECT_EQ(s["entries"].size(), std::size(expected)) << s.dump(1);
+    // Rows: ВИРС-Д and ВИРС-ДК one per day of 10..12 March; the ВИРС-Ш of
+    // node 1 kept what it read before the time-out (one record, if valid).
+    EXPECT_EQ(Entry(s, 0, 0, "архив")["rows"], 3);
+    EXPECT_EQ(Entry(s, 3, 0, "архив")["rows"], 3);
+    const int cut = Entry(s, 1, 0, "архив")["rows"];
+    EXPECT_GE(cut, 0);
+    EXPECT_LE(cut, 1);
+    // Progress, the table, the stored images of every node, the node logs.
+    EXPECT_NE(r.Err.find("Выполнено..."), std::string::npos) << r.Err;
+    EXPECT_NE(r.Out.find("Абонент занят."), std::string::npos) << r.Out;
+    const StationBase stored = LoadStation(Base);
+    for (int node : {0, 1, 2, 3})
+        EXPECT_GT(stored.Devices[node][0].DataReadAt, 0) << node;
+    EXPECT_EQ(stored.Devices[0][1].DataReadAt, 0);
+    for (int node : {0, 1, 2, 3})
+        EXPECT_TRUE(std::filesystem::exists(
+            Base / ("ModBus_protocol_node" + std::to_string(node) + ".txt")))
+            << node;
+    EXPECT_FALSE(std::filesystem::exists(Base / "ModBus_protocol.txt"));
+    EXPECT_FALSE(std::filesystem::exists(Base / "base.lock"));
+}
+
+TEST_F(CollectTest, SinceLastReadsOnlyTheNewDays) {
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    const std::vector<std::string> nodes = {"--nodes", "0,3", "--what", "archives"};
+    std::vector<std::string> first = nodes;
+    first.insert(first.end(), {"--since", "2024-03-08", "--to", "2024-03-11"});
+    const TRunResult r1 = Collect(first);
+    // The silent ВИРС-Ш of node 0 fails; the ВИРС-Д of node 0 and the ВИРС-ДК of node 3 read.
+    EXPECT_EQ(r1.Exit, 1) << r1.Err;
+    EXPECT_EQ(Entry(Summary(), 0, 0, "архив")["rows"], 4);
+    std::vector<std::string> second = nodes;
+    second.insert(second.end(), {"--since", "last", "--parallel", "2"});
+    const TRunResult r2 = Collect(second);
+    EXPECT_EQ(r2.Exit, 1) << r2.Err;
+    // From the day after the last row (11 March) up to today, 15 March.
+    EXPECT_NE(r2.Err.find("прибор 0 «прибор 1», архив: с 2024-03-12 по 2024-03-15"),
+              std::string::npos)
+        << r2.Err;
+    const nlohmann::json s = Summary();
+    EXPECT_EQ(Entry(s, 0, 0, "архив")["rows"], 4);
+    EXPECT_EQ(Entry(s, 3, 0, "архив")["rows"], 4);
+    TWorkbook xls;
+    ASSERT_TRUE(xls.Read((Base / LoadStation(Base).Devices[0][0].ArchiveFile.Get()).string()).Ok);
+    EXPECT_EQ(xls.GetNumber(SheetDays, 0, 8), 45363.0); // 12.03.2024
+    // A third run finds nothing new and succeeds for the devices that answer.
+    std::vector<std::string> third = {"--nodes", "3", "--what", "archives"};
+    const TRunResult r3 = Collect(third);
+    EXPECT_EQ(r3.Exit, 0) << r3.Err;
+    EXPECT_EQ(Entry(Summary(), 3, 0, "архив")["outcome"], "новых дней нет");
+}
+
+TEST_F(CollectTest, OneWriterOfTheStation) {
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    // A process that has ended: its number is free (or reused by an unrelated
+    // process only after a long while).
+    pid_t dead = -1;
+    char arg0[] = "/bin/true";
+    char* argv[] = {arg0, nullptr};
+    ASSERT_EQ(posix_spawn(&dead, arg0, nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    waitpid(dead, &status, 0);
+
+    struct TCase {
+        const char* Name;
+        long Owner;
+        int Exit;
+        bool Read;
+    } cases[] = {
+        {"held by this live test process", static_cast<long>(getpid()), 1, false},
+        {"stale lock of a dead process", static_cast<long>(dead), 0, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        WriteText(Base / "base.lock", std::to_string(c.Owner) + "\n");
+        const TRunResult r = Collect({"--nodes", "2", "--what", "current"});
+        EXPECT_EQ(r.Exit, c.Exit) << r.Err;
+        EXPECT_EQ(LoadStation(Base).Devices[2][0].DataReadAt > 0, c.Read);
+        if (!c.Read) {
+            EXPECT_NE(r.Err.find("занята другой программой (процесс " + std::to_string(c.Owner)),
+                      std::string::npos)
+                << r.Err;
+            EXPECT_EQ(ReadText(Base / "base.lock"), std::to_string(c.Owner) + "\n");
+        } else {
+            EXPECT_FALSE(std::filesystem::exists(Base / "base.lock"));
+        }
+    }
+}
+
+} // namespace
+} // namespace virs::test
