@@ -186,6 +186,69 @@ TEST_F(CollectTest, SinceLastReadsOnlyTheNewDays) {
     EXPECT_EQ(Entry(Summary(), 3, 0, "архив")["outcome"], "новых дней нет");
 }
 
+TEST_F(CollectTest, CtrlCStopsTheJobsKeepsTheRowsAndHangsUp) {
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    // Two long hourly walks at once, one on a direct line, one over the modem.
+    std::vector<std::string> args = {(BinaryDir() / "cli" / "virs-cli").string(),
+                                     "collect",
+                                     "--dir",
+                                     Base.string(),
+                                     "--now",
+                                     Now,
+                                     "--nodes",
+                                     "0,3",
+                                     "--what",
+                                     "archives",
+                                     "--kind",
+                                     "hourly",
+                                     "--since",
+                                     "2024-03-01",
+                                     "--parallel",
+                                     "2",
+                                     "--summary",
+                                     (Folder.Path / "summary.json").string()};
+    const std::string errFile = (Folder.Path / "stop.err").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    const std::string direct = "узел 0 «узел 1»: прибор 0 «прибор 1», архив: Выполнено...";
+    const std::string modem = "узел 3 «узел 4»: прибор 0 «прибор 1», архив: Выполнено...";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while ((ReadText(errFile).find(direct) == std::string::npos ||
+            ReadText(errFile).find(modem) == std::string::npos) &&
+           std::chrono::steady_clock::now() < deadline)
+        usleep(20000);
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const std::string err = ReadText(errFile);
+    ASSERT_TRUE(WIFEXITED(status)) << err;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+    const nlohmann::json s = Summary();
+    for (int node : {0, 3}) {
+        SCOPED_TRACE(node);
+        const nlohmann::json e = Entry(s, node, 0, "архив");
+        ASSERT_FALSE(e.is_null()) << err;
+        EXPECT_EQ(e["outcome"], "Прервано пользователем");
+        EXPECT_GT(e["rows"].get<int>(), 0); // the rows read so far are in the workbook
+        EXPECT_NE(err.find("узел " + std::to_string(node) + " «узел " + std::to_string(node + 1) +
+                           "»: Узел закрыт"),
+                  std::string::npos)
+            << err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Base / "base.lock"));
+}
+
 TEST_F(CollectTest, OneWriterOfTheStation) {
     TSimProcess sim(Folder.Path / "scenario.json");
     ASSERT_TRUE(sim.Ready) << sim.Banner;
