@@ -228,10 +228,12 @@ std::int64_t AddMonths(std::int64_t day, int months) {
     return EncodeDate(index / 12, index % 12 + 1, 1);
 }
 
-// The day of the last data row of the device's sheet of `kind`, or -1 when the
-// workbook or the sheet holds none.
-std::int64_t LastRowDay(const std::filesystem::path& folder, const TDevice& device,
-                        TArchiveKind kind) {
+// The moment of the last data row of the device's sheet of `kind`, or -1 when
+// the workbook or the sheet holds none; `madeDay` the day the sheet was made
+// (its "создан:" row), or -1.
+TDateTime LastRowMoment(const std::filesystem::path& folder, const TDevice& device,
+                        TArchiveKind kind, std::int64_t& madeDay) {
+    madeDay = -1;
     const std::string name = device.ArchiveFile.Get();
     if (name.empty())
         return -1;
@@ -241,12 +243,16 @@ std::int64_t LastRowDay(const std::filesystem::path& folder, const TDevice& devi
     const std::size_t sheet = ArchiveSheetOf(kind);
     if (sheet >= xls.SheetCount())
         return -1;
+    int d = 0, m = 0, y = 0;
+    if (std::sscanf(xls.GetText(sheet, 0, 1).c_str(), "создан: %d.%d.%d", &d, &m, &y) == 3 &&
+        IsValidDate(y, m, d))
+        madeDay = EncodeDate(y, m, d);
     const std::uint32_t first = ArchiveFirstDataRow(device.DeviceType);
-    std::int64_t last = -1;
+    TDateTime last = -1;
     for (const auto& [key, cell] : xls.Sheet(sheet).Cells)
         if (KeyColumn(key) == 0 && KeyRow(key) >= first && cell.Kind == TCellKind::Number &&
             cell.Number > 0)
-            last = std::max(last, DayOf(cell.Number));
+            last = std::max(last, cell.Number);
     return last;
 }
 
@@ -279,8 +285,14 @@ TRange RangeFor(const TCollectOptions& o, const std::filesystem::path& folder,
     const int depth = KeptDepth(device.DeviceType, o.Kind);
     const std::int64_t oldest = monthly ? AddMonths(r.Last, -(depth - 1)) : r.Last - depth + 1;
     if (o.SinceLast) {
-        const std::int64_t last = LastRowDay(folder, device, o.Kind);
-        r.First = last < 0 ? oldest : monthly ? AddMonths(last, 1) : last + 1;
+        std::int64_t madeDay = -1;
+        const TDateTime moment = LastRowMoment(folder, device, o.Kind, madeDay);
+        const std::int64_t last = moment < 0 ? -1 : DayOf(moment);
+        // An hourly sheet whose last row lies on (or after) the day it was made
+        // was read up to the hour of that run: the run goes on with that day,
+        // so its later hours are not lost.
+        const bool dayOpen = o.Kind == TArchiveKind::Hourly && last >= 0 && last >= madeDay;
+        r.First = last < 0 ? oldest : monthly ? AddMonths(last, 1) : dayOpen ? last : last + 1;
         r.First = std::max(r.First, oldest);
     } else {
         r.First = o.SinceDay;

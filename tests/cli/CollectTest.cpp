@@ -186,6 +186,34 @@ TEST_F(CollectTest, SinceLastReadsOnlyTheNewDays) {
     EXPECT_EQ(Entry(Summary(), 3, 0, "архив")["outcome"], "новых дней нет");
 }
 
+// The hourly sheet: a day read to its last hour is done; a day read up to the
+// hour of the run (today, 10:00) is read again from its start.
+TEST_F(CollectTest, HourlySinceLastGoesOnWithAnOpenDay) {
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    struct TCase {
+        const char* Since;
+        const char* To;
+        const char* Next; // the range of the following --since last run
+    } cases[] = {
+        {"2024-03-13", "2024-03-13", "с 2024-03-14 по 2024-03-15"},
+        {"2024-03-15", "2024-03-15", "с 2024-03-15 по 2024-03-15"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Since);
+        const std::vector<std::string> common = {"--nodes",  "0",      "--what",
+                                                 "archives", "--kind", "hourly"};
+        std::vector<std::string> first = common;
+        first.insert(first.end(), {"--since", c.Since, "--to", c.To});
+        const TRunResult r1 = Collect(first);
+        EXPECT_EQ(Entry(Summary(), 0, 0, "архив")["outcome"], Success) << r1.Err;
+        const TRunResult r2 = Collect(common);
+        EXPECT_NE(r2.Err.find(std::string("прибор 0 «прибор 1», архив: ") + c.Next),
+                  std::string::npos)
+            << r2.Err;
+    }
+}
+
 TEST_F(CollectTest, CtrlCStopsTheJobsKeepsTheRowsAndHangsUp) {
     TSimProcess sim(Folder.Path / "scenario.json");
     ASSERT_TRUE(sim.Ready) << sim.Banner;
