@@ -603,6 +603,11 @@ int CmdCollect(const Args& args) {
         return 2;
     }
 
+    std::error_code folderError;
+    if (!std::filesystem::is_directory(o.Folder, folderError)) {
+        std::fprintf(stderr, "virs-cli: папки %s нет\n", dir.c_str());
+        return 2;
+    }
     // One writer of the station at a time.
     TStationLock lock;
     const TStationLockResult locked = lock.Acquire(o.Folder);
