@@ -9,6 +9,7 @@
 // are read one after the other. What a node stored is merged into the one
 // station of the run and base.dat written under a lock, node by node.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -635,31 +636,54 @@ int CmdCollect(const Args& args) {
         }
 
     // Nodes that share a port are read one after the other, in the order given.
-    std::map<u16, std::vector<int>> byPort;
-    std::vector<u16> portOrder;
+    // So are nodes of the same name or with a workbook name in common: their
+    // devices would otherwise choose archive file names at the same moment.
+    std::vector<std::vector<int>> groups;
+    std::map<std::string, std::size_t> groupOf; // "port:N", "name:…", "file:…"
     std::set<int> seen;
     for (int n : nodes) {
         if (!seen.insert(n).second)
             continue;
-        const u16 port = base.Nodes[static_cast<std::size_t>(n)].ComPort;
-        if (!byPort.count(port))
-            portOrder.push_back(port);
-        byPort[port].push_back(n);
+        const auto node = static_cast<std::size_t>(n);
+        std::vector<std::string> keys = {"port:" + std::to_string(base.Nodes[node].ComPort),
+                                         "name:" + base.Nodes[node].NameSlot.Value.Get()};
+        for (const TDevice& device : base.Devices[node])
+            if (!device.ArchiveFile.Get().empty())
+                keys.push_back("file:" + device.ArchiveFile.Get());
+        std::set<std::size_t> joined;
+        for (const std::string& key : keys)
+            if (const auto found = groupOf.find(key); found != groupOf.end())
+                joined.insert(found->second);
+        std::size_t g = joined.empty() ? groups.size() : *joined.begin();
+        if (joined.empty())
+            groups.emplace_back();
+        for (auto other = joined.rbegin(); other != joined.rend() && *other != g; ++other) {
+            // Two groups met through this node: the later one joins the first.
+            groups[g].insert(groups[g].end(), groups[*other].begin(), groups[*other].end());
+            groups[*other].clear();
+            for (auto& [key, index] : groupOf)
+                if (index == *other)
+                    index = g;
+        }
+        groups[g].push_back(n);
+        for (const std::string& key : keys)
+            groupOf[key] = g;
     }
+    std::erase_if(groups, [](const std::vector<int>& g) { return g.empty(); });
 
     TCollectRun run(o, base, std::move(guard));
     std::signal(SIGINT, OnCollectInterrupt);
     std::signal(SIGTERM, OnCollectInterrupt);
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
-        for (std::size_t g = next++; g < portOrder.size(); g = next++) {
+        for (std::size_t g = next++; g < groups.size(); g = next++) {
             auto state = std::make_unique<TProgramState>();
             state->Base = run.Snapshot();
-            for (int n : byPort[portOrder[g]])
+            for (int n : groups[g])
                 CollectNode(run, *state, n);
         }
     };
-    const int threads = std::min<int>(o.Parallel, static_cast<int>(portOrder.size()));
+    const int threads = std::min<int>(o.Parallel, static_cast<int>(groups.size()));
     std::vector<std::thread> pool;
     for (int t = 0; t < std::max(threads, 1); ++t)
         pool.emplace_back(worker);

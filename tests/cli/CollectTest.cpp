@@ -277,6 +277,33 @@ TEST_F(CollectTest, CtrlCStopsTheJobsKeepsTheRowsAndHangsUp) {
     EXPECT_FALSE(std::filesystem::exists(Base / "base.lock"));
 }
 
+// Two nodes of one name on two lines: read one after the other, so the second
+// device's workbook gets a name of its own instead of overwriting the first.
+TEST_F(CollectTest, NodesOfOneNameDoNotShareAWorkbook) {
+    StationBase station = LoadStation(Base);
+    station.Nodes[2].NameSlot.Value.Set("узел");
+    station.Nodes[3].NameSlot.Value.Set("узел");
+    station.Nodes[3].LinkType = LinkDirect;
+    station.Nodes[3].ComPort = 24; // site D, a ВИРС-ДК at address 3
+    station.Devices[3][0].DeviceType = DeviceVirsDK;
+    station.Devices[3][0].NetAddress = 3;
+    SaveStation(station, Base);
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    const TRunResult r = Collect({"--nodes", "2,3", "--what", "archives", "--since", "2024-03-10",
+                                  "--to", "2024-03-12", "--parallel", "2"});
+    EXPECT_EQ(r.Exit, 0) << r.Err;
+    const StationBase stored = LoadStation(Base);
+    const std::string first = stored.Devices[2][0].ArchiveFile.Get();
+    const std::string second = stored.Devices[3][0].ArchiveFile.Get();
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first, "узел [прибор 1].xls");
+    TWorkbook a, b;
+    ASSERT_TRUE(a.Read((Base / first).string()).Ok) << first;
+    ASSERT_TRUE(b.Read((Base / second).string()).Ok) << second;
+    EXPECT_NE(a.GetText(SheetDays, 0, 4), b.GetText(SheetDays, 0, 4)); // "прибор: ВИРС-…"
+}
+
 TEST_F(CollectTest, OneWriterOfTheStation) {
     TSimProcess sim(Folder.Path / "scenario.json");
     ASSERT_TRUE(sim.Ready) << sim.Banner;
