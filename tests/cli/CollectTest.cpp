@@ -336,6 +336,19 @@ TEST_F(CollectTest, OneWriterOfTheStation) {
                       std::string::npos)
                 << r.Err;
             EXPECT_EQ(ReadText(Base / "base.lock"), std::to_string(c.Owner) + "\n");
+            // The other commands that write base.dat are refused the same way.
+            const std::vector<std::vector<std::string>> writers = {
+                {"read", "--dir", Base.string(), "--node", "2", "--device", "0", "--view",
+                 "current"},
+                {"archive", "--dir", Base.string(), "--node", "2", "--device", "0", "--kind",
+                 "daily", "--from", "2024-03-10", "--to", "2024-03-12", "--now", Now}};
+            for (const std::vector<std::string>& w : writers) {
+                const TRunResult other = RunCli(w, Folder.Path);
+                EXPECT_EQ(other.Exit, 1) << w[0];
+                EXPECT_NE(other.Err.find("занята другой программой"), std::string::npos)
+                    << other.Err;
+            }
+            EXPECT_EQ(LoadStation(Base).Devices[2][0].DataReadAt, 0);
         } else {
             EXPECT_FALSE(std::filesystem::exists(Base / "base.lock"));
         }
