@@ -16,6 +16,7 @@
 #include "cli/Commands.h"
 #include "jobs/LinkSession.h"
 #include "model/StationBase.h"
+#include "model/StationLock.h"
 #include "model/TextCodec.h"
 #include "views/DeviceView.h"
 
@@ -85,8 +86,17 @@ int CmdRead(const Args& args) {
         return 2;
     }
 
-    TProgramState state;
     const std::filesystem::path folder(dir);
+    // base.dat is written at the end: one writer of the station at a time.
+    TStationLock lock;
+    if (std::error_code ec; std::filesystem::is_directory(folder, ec)) {
+        const TStationLockResult locked = lock.Acquire(folder);
+        if (!locked.Acquired) {
+            std::fprintf(stderr, "virs-cli: %s\n", locked.Message.c_str());
+            return 1;
+        }
+    }
+    TProgramState state;
     const TLoadReport load = LoadStationBase(state.Base, state.BaseFile, folder);
     if (load.Outcome != TLoadOutcome::Loaded) {
         std::fprintf(stderr, "virs-cli: %s/base.dat не прочитан%s%s\n", dir.c_str(),

@@ -34,6 +34,12 @@ const Command Commands[] = {
      "archive --dir DIR --node N --device K --kind daily|hourly|monthly --from ГГГГ-ММ-ДД "
      "--to ГГГГ-ММ-ДД [--mode averages|integrators] [--port COMn|ПУТЬ] "
      "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — прочитать архив прибора в книгу .xls в DIR и вывести вид"},
+    {"collect", virs::cli::CmdCollect,
+     "collect --dir DIR [--nodes all|N[,M...]] [--what current,settings,archives] "
+     "[--kind daily|hourly|monthly] [--since last|ГГГГ-ММ-ДД] [--to ГГГГ-ММ-ДД] [--parallel K] "
+     "[--summary ФАЙЛ.json] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — опросить всю станцию без оператора: "
+     "текущие, параметры и архивы каждого прибора, итоговая таблица; выход 0 — всё прочитано, "
+     "1 — были ошибки, 2 — неверные аргументы"},
     {"workbook-dump", virs::cli::CmdWorkbookDump,
      "workbook-dump ФАЙЛ  — все непустые ячейки книги .xls, по строке на ячейку"},
 #endif

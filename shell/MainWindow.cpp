@@ -40,6 +40,11 @@ TForm1::TForm1(std::filesystem::path folder, QWidget* parent)
     const TLoadReport report =
         LoadStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
     LoadMessage = report.Message;
+    const TStationLockResult lock = StationLock.Acquire(BaseFolder);
+    if (!lock.Acquired) {
+        ReadOnly = true;
+        LoadMessage = lock.Message + (LoadMessage.empty() ? "" : "\n\n" + LoadMessage);
+    }
     BuildStationTree();
     EmptyTreeState();
     if (ProgramState.Base.NodeCount() > 0) {
@@ -257,7 +262,8 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
         t->ToolButton5->setEnabled(!linkOpen);
         t->ToolButton13->setEnabled(false);
         t->ToolButton16->setEnabled(false);
-        t->ToolButton14->setEnabled(Controller && (!linkOpen || node == ProgramState.LinkNode));
+        t->ToolButton14->setEnabled(Controller && !ReadOnly &&
+                                    (!linkOpen || node == ProgramState.LinkNode));
         t->ToolButton2->setEnabled(false);
         t->ToolButton3->setEnabled(false);
         t->ToolButton20->setEnabled(false);
@@ -396,7 +402,9 @@ void TForm1::PlaceTabStrip() {
 // ---------------------------------------------------------------- window events
 
 bool TForm1::CloseQuery() {
-    const TSaveReport saved = SaveStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
+    const TSaveReport saved =
+        ReadOnly ? TSaveReport{}
+                 : SaveStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
     if (!saved.Message.empty())
         ShowMessage(saved.Ok ? QMessageBox::Warning : QMessageBox::Critical,
                     QString::fromStdString(saved.Message));

@@ -24,6 +24,7 @@
 #include <QTimer>
 
 #include "jobs/ProgramState.h"
+#include "model/StationLock.h"
 #include "shell/LinkClock.h"
 #include "shell/LinkController.h"
 #include "shell/MainStatusBar.h"
@@ -183,6 +184,10 @@ private:
     TProgramState ProgramState;
     std::filesystem::path BaseFolder;
     std::string LoadMessage;
+    // The station lock; without it (another program writes the station) the
+    // window shows the station read-only: no connection, nothing saved.
+    TStationLock StationLock;
+    bool ReadOnly = false;
     TViewLocale ViewLocale;
     TLinkController* Controller = nullptr;
     TShellServices Services;

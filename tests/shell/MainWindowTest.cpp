@@ -1,5 +1,7 @@
 // The main window: enabling rules, view tabs, new/clone/delete, close and save.
 
+#include <unistd.h>
+
 #include <csignal>
 
 #include <QCheckBox>
@@ -403,6 +405,36 @@ private slots:
         QTRY_COMPARE(f.Messages.size(), 1);
         QVERIFY(!f.Messages[0].contains('\r'));
         QCOMPARE(f.Window->State().Base.NodeCount(), 1);
+    }
+
+    // Another live program (here the one that started the test) holds the
+    // station: the window says so, offers no connection and saves nothing.
+    void stationInUseOpensReadOnly() {
+        TWindowFixture f;
+        QVERIFY(f.Dir.isValid());
+        const QByteArray owner = QByteArray::number(static_cast<qlonglong>(getppid())) + "\n";
+        QFile lock(f.Dir.filePath("base.lock"));
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(owner);
+        lock.close();
+        f.Open(Station);
+        TForm1& w = *f.Window;
+        QTRY_COMPARE(f.Messages.size(), 1);
+        QVERIFY(f.Messages[0].contains(QString::fromUtf8("занята другой программой")));
+        QVERIFY(f.Messages[0].contains(QString::fromUtf8("только для чтения")));
+        TFakeLink link(w.State());
+        w.SetLinkController(&link);
+        f.Select(0, 4);
+        QVERIFY(!w.ToolBar1->ToolButton14->isEnabled());
+        f.Select(2);
+        w.ToolButton6Click(); // a new device, shown but not saved
+        QVERIFY(w.close());
+        StationBase saved;
+        TStationFileGuard guard;
+        LoadStationBase(saved, guard, f.Dir.path().toStdString());
+        QCOMPARE(saved.DeviceCount(2), 0);
+        QVERIFY(lock.open(QIODevice::ReadOnly));
+        QCOMPARE(lock.readAll(), owner); // still the other program's
     }
 };
 
