@@ -318,9 +318,20 @@ TEST_F(ArchiveCliTest, TheRememberedWorkbookKeepsItsOtherSheets) {
 TEST_F(ArchiveCliTest, AWorkbookThatCannotBeWrittenShowsTheMessageAndTheJobEnds) {
     TSimProcess sim(WriteScenario(false));
     ASSERT_TRUE(sim.Ready) << sim.Banner;
-    // The workbook is written through "<name>.tmp": a folder of that name
-    // stops the write for any user.
-    std::filesystem::create_directory(Base / "узел 1 [прибор 1].xls.tmp");
+    // The workbook is written through a temporary file beside it whose name is
+    // the workbook's and a suffix. A device name of 115 Cyrillic letters
+    // (230 bytes) leaves the workbook's own name within the 255 bytes a file
+    // name may have here, but not the temporary one: the write fails for any
+    // user, after the name was checked and taken.
+    std::string longName;
+    for (int i = 0; i < 115; ++i)
+        longName += "п";
+    TTestNode node;
+    node.ComPort = 7;
+    node.Devices = {{DeviceVirsSh, 1}, {DeviceVirsD, 2}, {DeviceVirsDK, 3}, {DeviceVirsD2, 4}};
+    StationBase station = MakeStation({node});
+    station.Devices[0][0].NameSlot.Value.Set(longName);
+    SaveStation(station, Base);
     const TRunResult r = Archive(0, "daily", "2024-03-12", "2024-03-14");
     EXPECT_EQ(r.Exit, 0) << r.Err;
     EXPECT_NE(r.Err.find("Не удалось сохранить файл с полученным архивом. / Возможно, он открыт "
@@ -328,7 +339,7 @@ TEST_F(ArchiveCliTest, AWorkbookThatCannotBeWrittenShowsTheMessageAndTheJobEnds)
               std::string::npos)
         << r.Err;
     EXPECT_NE(r.Err.find("Завершено успешно"), std::string::npos) << r.Err;
-    EXPECT_FALSE(std::filesystem::exists(Base / "узел 1 [прибор 1].xls"));
+    EXPECT_FALSE(std::filesystem::exists(Base / ("узел 1 [" + longName + "].xls")));
     EXPECT_TRUE(r.Out.empty());
 }
 

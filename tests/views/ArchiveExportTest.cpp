@@ -272,15 +272,16 @@ TEST(ArchiveExport, AFailedWriteKeepsTheRowsAndSaysWhy) {
     TShArchiveRow row;
     row.Valid = true;
     f.Sink.AddShRow(9, EncodeDate(2024, 3, 1), row);
-    // The file is written through "<name>.tmp": a folder of that name stops
-    // the write for any user.
-    const std::filesystem::path blocker = f.Dir.Path() / "Котельная [Ввод 1].xls.tmp";
-    std::filesystem::create_directory(blocker);
+    // A folder that took the workbook's name after it was chosen: the save is
+    // refused for any user and the folder is left as it was.
+    const std::filesystem::path target = f.Dir.Path() / "Котельная [Ввод 1].xls";
+    std::filesystem::create_directory(target);
     EXPECT_NE(f.Sink.Save(), "");
-    EXPECT_FALSE(std::filesystem::exists(f.Dir.Path() / "Котельная [Ввод 1].xls"));
+    EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_NE(f.Cell(SheetDays, 0, 9), nullptr);
-    std::filesystem::remove(blocker);
+    std::filesystem::remove(target);
     EXPECT_EQ(f.Sink.Save(), "");
+    EXPECT_TRUE(std::filesystem::is_regular_file(target));
 }
 
 } // namespace
