@@ -317,6 +317,9 @@ TDisconnectOutcome DisconnectNode(const TNode& node, ISerialPort& port, TConnect
         ui.SetStatus(ClosingText);
         port.SetTimeouts({200, 0, 5000});
         port.Sleep(1000);
+        // A stop cuts a meter's answer short; the rest of it has arrived during
+        // the guard time and must not be read as the modem's reply to "+++".
+        port.Purge(PurgeRxClear);
         if (!ModemCommand(port, "+++").Ok) {
             ui.ShowMessage(TMessageIcon::Error, "Не удалось разорвать соединение!!!");
             return {false, NodeCloseFailedText};

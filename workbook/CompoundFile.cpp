@@ -6,8 +6,10 @@
 #include <gsf/gsf-outfile-msole.h>
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
+#include <gsf/gsf-utils.h>
 
 #include <memory>
+#include <mutex>
 #include <strings.h>
 
 #include "workbook/BiffRecords.h"
@@ -29,9 +31,24 @@ struct TErrorFree {
 
 constexpr std::size_t MaxStreamSize = 64u << 20; // far beyond any archive workbook
 
+// The library registers its object types on first use, and two threads doing
+// that at once (several lines read in parallel, each writing its workbooks)
+// break the registration. Every use goes through here first, so the types are
+// registered once, by whichever thread comes first, while the others wait.
+void RegisterGsfTypes() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gsf_init();
+        for (GType type : {GSF_OUTPUT_MEMORY_TYPE, GSF_OUTFILE_MSOLE_TYPE, GSF_INPUT_MEMORY_TYPE,
+                           GSF_INFILE_MSOLE_TYPE})
+            g_type_class_unref(g_type_class_ref(type));
+    });
+}
+
 } // namespace
 
 TWorkbookResult PackBookStream(std::string_view stream, std::string& file) {
+    RegisterGsfTypes();
     TGsfPtr<GsfOutput> sink(gsf_output_memory_new());
     TGsfPtr<GsfOutfile> ole(gsf_outfile_msole_new(sink.get()));
     if (!ole)
@@ -57,6 +74,7 @@ TWorkbookResult ExtractWorkbookStream(std::string_view file, std::string& stream
         stream.assign(file);
         return {};
     }
+    RegisterGsfTypes();
     TGsfPtr<GsfInput> input(gsf_input_memory_new(reinterpret_cast<const guint8*>(file.data()),
                                                  static_cast<gsf_off_t>(file.size()), FALSE));
     if (!input)
