@@ -19,6 +19,8 @@
 
 #ifdef VIRS_SYSCALL_FAKES
 
+// The fakes carry the names of the calls they stand in for.
+// NOLINTBEGIN(readability-identifier-naming)
 namespace virs::fakes {
 int open(const char* path, int flags, mode_t mode = 0);
 ssize_t read(int fd, void* buffer, size_t size);
@@ -31,6 +33,7 @@ int fstat(int fd, struct stat* st);
 int ppoll(pollfd* fds, nfds_t count, const timespec* limit, const sigset_t* mask);
 int tcdrain(int fd);
 } // namespace virs::fakes
+// NOLINTEND(readability-identifier-naming)
 
 #define VIRS_SYSCALL(call) ::virs::fakes::call
 

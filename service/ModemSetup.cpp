@@ -40,11 +40,11 @@ unsigned RateOfLine(const std::string& line) {
     for (char c : line)
         if (c != ' ')
             upper.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(c))));
-    constexpr std::string_view prefix = "AT+IPR=";
-    if (upper.size() <= prefix.size() || upper.compare(0, prefix.size(), prefix) != 0)
+    constexpr std::string_view Prefix = "AT+IPR=";
+    if (upper.size() <= Prefix.size() || upper.compare(0, Prefix.size(), Prefix) != 0)
         return 0;
     unsigned long rate = 0;
-    for (std::size_t i = prefix.size(); i < upper.size(); ++i) {
+    for (std::size_t i = Prefix.size(); i < upper.size(); ++i) {
         if (!std::isdigit(static_cast<unsigned char>(upper[i])) || rate > 10000000)
             return 0;
         rate = rate * 10 + static_cast<unsigned>(upper[i] - '0');

@@ -36,8 +36,8 @@ constexpr std::size_t MaxStreamSize = 64u << 20; // far beyond any archive workb
 // break the registration. Every use goes through here first, so the types are
 // registered once, by whichever thread comes first, while the others wait.
 void RegisterGsfTypes() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    static std::once_flag Once;
+    std::call_once(Once, [] {
         gsf_init();
         for (GType type : {GSF_OUTPUT_MEMORY_TYPE, GSF_OUTFILE_MSOLE_TYPE, GSF_INPUT_MEMORY_TYPE,
                            GSF_INFILE_MSOLE_TYPE})

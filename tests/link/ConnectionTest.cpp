@@ -12,7 +12,9 @@
 
 #include "link/ModemDialogue.h"
 #include "link/NodeConnection.h"
+#ifndef _WIN32
 #include "tests/link/PtyPair.h"
+#endif
 
 namespace virs {
 namespace {
@@ -565,6 +567,8 @@ public:
     std::optional<std::chrono::steady_clock::time_point> Since;
 };
 
+// A pseudo-terminal whose far end has gone (POSIX only).
+#ifndef _WIN32
 TEST(ConnectionTest, FailingPortDuringTheCallWaitDoesNotSpin) {
     auto pty = std::make_unique<test::TPty>();
     TPortOpenResult dead = OpenSerialPort(pty->SlavePath);
@@ -591,6 +595,8 @@ TEST(ConnectionTest, FailingPortDuringTheCallWaitDoesNotSpin) {
     EXPECT_GE(deadReads, 2);
     EXPECT_LE(deadReads, 10);
 }
+
+#endif
 
 TEST(ConnectionTest, DialCommandsAreCut) {
     for (const TLinkType type : {LinkDialUp, LinkGsm}) {

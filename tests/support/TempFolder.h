@@ -2,8 +2,8 @@
 // The temporary folder of the tests: a fresh folder under the system's
 // temporary folder, removed with everything in it when the test ends.
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -11,12 +11,22 @@ namespace virs::test {
 
 class TTempFolder {
 public:
+    // A new folder of a random name, created exclusively (a name another test
+    // or program already has is skipped); plain C++, so Windows builds use it too.
     TTempFolder() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "virs-test-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            throw std::runtime_error("no temporary folder");
-        Path = pattern;
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        const std::filesystem::path base = std::filesystem::temp_directory_path();
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::filesystem::path candidate =
+                base / ("virs-test-" + std::to_string(random() % 1000000000000ULL));
+            std::error_code ec;
+            if (std::filesystem::create_directory(candidate, ec)) {
+                Path = candidate;
+                return;
+            }
+        }
+        throw std::runtime_error("no temporary folder");
     }
     ~TTempFolder() {
         std::error_code ec;
