@@ -38,4 +38,33 @@ bool ParseOptionPairs(
     return true;
 }
 
+std::string OneLine(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        out += c == '\r' ? std::string(" / ") : std::string(1, c);
+    return out;
+}
+
+bool ParseDay(const std::string& text, std::int64_t& day) {
+    int y = 0, m = 0, d = 0;
+    char tail = 0;
+    if (text.size() != 10 || std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) != 3 ||
+        !IsValidDate(y, m, d))
+        return false;
+    day = EncodeDate(y, m, d);
+    return true;
+}
+
+bool ParseMoment(const std::string& text, TDateTime& t) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char tail = 0;
+    if (text.size() != 19 ||
+        std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
+            6 ||
+        !IsValidDate(y, mo, d) || h > 23 || mi > 59 || s > 59 || h < 0 || mi < 0 || s < 0)
+        return false;
+    t = EncodeDateTime(y, mo, d, h, mi, s);
+    return true;
+}
+
 } // namespace virs::cli

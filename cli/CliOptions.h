@@ -1,10 +1,12 @@
 #pragma once
 // Option parsing shared by the sub-commands that take "--name value" pairs.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
 #include "cli/Commands.h"
+#include "model/DateTime.h"
 
 namespace virs::cli {
 
@@ -17,5 +19,13 @@ bool ParseNumber(const std::string& text, int low, int high, int& value);
 bool ParseOptionPairs(
     const Args& args, const char* usage,
     const std::function<bool(const std::string& name, const std::string& value)>& accept);
+
+// A status text on one line: a carriage return (a line break in a message
+// box) becomes " / ".
+std::string OneLine(const std::string& text);
+// A date written YYYY-MM-DD, as a day number; false when it is not one.
+bool ParseDay(const std::string& text, std::int64_t& day);
+// A moment written YYYY-MM-DDTHH:MM:SS; false when it is not one.
+bool ParseMoment(const std::string& text, TDateTime& t);
 
 } // namespace virs::cli

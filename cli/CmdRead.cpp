@@ -27,18 +27,8 @@ const char* const ReadUsage =
     "Использование: virs-cli read --dir ПАПКА --node N --device K --view current|settings "
     "[--port COMn|ПУТЬ]\n";
 
-// Message boxes and progress of the connection go to stderr, one line each;
-// the carriage returns inside a message become " / ".
-std::string OneLine(std::string text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '\r')
-            out += " / ";
-        else
-            out += c;
-    }
-    return out;
-}
+// Message boxes and progress of the connection go to stderr, one line each
+// (OneLine).
 
 class TCliConnectionUi final : public TConnectionUi {
 public:

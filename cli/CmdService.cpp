@@ -26,7 +26,7 @@ const char* const FirmwareUsage =
     "Использование: virs-cli firmware --port COMn|ПУТЬ --image ФАЙЛ [--yes]\n";
 
 // A message box of a utility as one line: the text with its line breaks as blanks.
-std::string OneLine(const std::string& text) {
+std::string MessageLine(const std::string& text) {
     std::string line = text;
     std::replace(line.begin(), line.end(), '\r', ' ');
     return line;
@@ -34,7 +34,7 @@ std::string OneLine(const std::string& text) {
 
 void PrintMessage(const TServiceMessage& message) {
     std::FILE* to = message.Icon == TServiceIcon::Error ? stderr : stdout;
-    std::fprintf(to, "%s\n", OneLine(message.Text).c_str());
+    std::fprintf(to, "%s\n", MessageLine(message.Text).c_str());
     std::fflush(to);
 }
 
@@ -63,7 +63,7 @@ public:
     void ShowMessage(const TServiceMessage& message) override {
         // The warning before the transfer is progress, not the outcome.
         if (message.Caption == "Обновление" && message.Icon == TServiceIcon::Information) {
-            std::fprintf(stderr, "%s\n", OneLine(message.Text).c_str());
+            std::fprintf(stderr, "%s\n", MessageLine(message.Text).c_str());
             return;
         }
         PrintMessage(message);
