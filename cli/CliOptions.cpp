@@ -1,8 +1,33 @@
 #include "cli/CliOptions.h"
 
+#include <csignal>
 #include <cstdio>
 
 namespace virs::cli {
+
+namespace {
+// Written only by the signal handler: the one thing a handler may safely do.
+volatile std::sig_atomic_t StopSignalled = 0;
+extern "C" void OnStopSignal(int) {
+    StopSignalled = 1;
+}
+} // namespace
+
+TStopSignals::TStopSignals(bool terminateToo) : TerminateToo(terminateToo) {
+    std::signal(SIGINT, OnStopSignal);
+    if (TerminateToo)
+        std::signal(SIGTERM, OnStopSignal);
+}
+
+TStopSignals::~TStopSignals() {
+    std::signal(SIGINT, SIG_DFL);
+    if (TerminateToo)
+        std::signal(SIGTERM, SIG_DFL);
+}
+
+bool TStopSignals::Pressed() {
+    return StopSignalled != 0;
+}
 
 bool ParseNumber(const std::string& text, int low, int high, int& value) {
     if (text.empty() || text.size() > 5)

@@ -28,4 +28,19 @@ bool ParseDay(const std::string& text, std::int64_t& day);
 // A moment written YYYY-MM-DDTHH:MM:SS; false when it is not one.
 bool ParseMoment(const std::string& text, TDateTime& t);
 
+// Ctrl+C (and, when asked, SIGTERM) as the stop button of a long command: while
+// an object of this class lives, the signals only set a flag the command polls.
+class TStopSignals {
+public:
+    explicit TStopSignals(bool terminateToo = false);
+    ~TStopSignals();
+    TStopSignals(const TStopSignals&) = delete;
+    TStopSignals& operator=(const TStopSignals&) = delete;
+    // True once a signal has come (for the rest of the process).
+    static bool Pressed();
+
+private:
+    bool TerminateToo;
+};
+
 } // namespace virs::cli

@@ -5,13 +5,13 @@
 // view of the saved workbook printed. Ctrl+C is the stop button.
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
 
 #include "cli/CliOptions.h"
+#include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "jobs/ArchiveWalk.h"
 #include "jobs/LinkSession.h"
@@ -27,12 +27,6 @@ const char* const ArchiveUsage =
     "Использование: virs-cli archive --dir ПАПКА --node N --device K "
     "--kind daily|hourly|monthly --from ГГГГ-ММ-ДД --to ГГГГ-ММ-ДД "
     "[--mode averages|integrators] [--port COMn|ПУТЬ] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]\n";
-
-volatile std::sig_atomic_t StopPressed = 0;
-
-extern "C" void OnInterrupt(int) {
-    StopPressed = 1;
-}
 
 class TCliConnectionUi final : public TConnectionUi {
 public:
@@ -131,27 +125,11 @@ int CmdArchive(const Args& args) {
     TClock clock = fixedNow ? TClock([now] { return now; }) : TClock(SystemNow);
 
     const std::filesystem::path folder(dir);
-    // base.dat is written at the end: one writer of the station at a time.
     TStationLock lock;
-    if (std::error_code ec; std::filesystem::is_directory(folder, ec)) {
-        const TStationLockResult locked = lock.Acquire(folder);
-        if (!locked.Acquired) {
-            std::fprintf(stderr, "virs-cli: %s\n", locked.Message.c_str());
-            return 1;
-        }
-    }
     TProgramState state;
-    const TLoadReport load = LoadStationBase(state.Base, state.BaseFile, folder);
-    if (load.Outcome != TLoadOutcome::Loaded) {
-        std::fprintf(stderr, "virs-cli: %s/base.dat не прочитан%s%s\n", dir.c_str(),
-                     load.Message.empty() ? "" : ": ", load.Message.c_str());
-        return 2;
-    }
+    if (const int failed = OpenStationToWrite(dir, node, device, lock, state))
+        return failed;
     StationBase& base = state.Base;
-    if (node >= base.NodeCount() || device >= base.DeviceCount(node)) {
-        std::fprintf(stderr, "virs-cli: прибора %d узла %d в базе нет\n", device, node);
-        return 2;
-    }
     const TDeviceType type = base.Devices[node][device].DeviceType;
     const int tab = kindText == "daily" ? 1 : kindText == "hourly" ? 2 : 3;
     const TArchiveKind kind = ArchiveKindOf(type, static_cast<u8>(tab));
@@ -213,12 +191,11 @@ int CmdArchive(const Args& args) {
                           });
     };
 
-    std::signal(SIGINT, OnInterrupt);
+    const TStopSignals stopSignals;
     base.SelNode = static_cast<u8>(node);
     base.SelDevice = static_cast<u8>(device);
     const TConnectOutcome connected = session.Connect(node, connectionUi);
     if (!connected.Connected) {
-        std::signal(SIGINT, SIG_DFL);
         return 1;
     }
     if (!connected.ConnectedMessage.empty())
@@ -228,9 +205,9 @@ int CmdArchive(const Args& args) {
     StartStopClick(session.Job(), true, tab);
     bool stopSent = false;
     while (state.JobRunning) {
-        mainThread.RunUntil([&] { return !state.JobRunning || StopPressed; },
+        mainThread.RunUntil([&] { return !state.JobRunning || TStopSignals::Pressed(); },
                             std::chrono::milliseconds(100));
-        if (StopPressed && !stopSent && state.JobRunning) {
+        if (TStopSignals::Pressed() && !stopSent && state.JobRunning) {
             StartStopClick(session.Job(), false, tab);
             stopSent = true;
         }
@@ -241,7 +218,6 @@ int CmdArchive(const Args& args) {
     const TDisconnectOutcome closed =
         session.Disconnect(connectionUi, [&] { mainThread.RunPending(); });
     connectionUi.SetStatus(closed.Status);
-    std::signal(SIGINT, SIG_DFL);
 
     record.ComPort = storedPort;
     const TSaveReport saved = SaveStationBase(base, state.BaseFile, folder);

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -44,12 +43,6 @@ const char* const CollectUsage =
     "[--what current,settings,archives] [--kind daily|hourly|monthly] "
     "[--since last|ГГГГ-ММ-ДД] [--to ГГГГ-ММ-ДД] [--parallel K] [--summary ФАЙЛ.json] "
     "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]\n";
-
-volatile std::sig_atomic_t StopPressed = 0;
-
-extern "C" void OnCollectInterrupt(int) {
-    StopPressed = 1;
-}
 
 std::string DayText(std::int64_t day) {
     const TDate d = DecodeDate(day);
@@ -140,7 +133,7 @@ public:
         Run.Progress(Prefix + "[" + ConnectionCaption + "] " + text);
     }
     // Ctrl+C releases the connect button: the search or the call is cancelled.
-    bool ButtonDown() override { return !StopPressed; }
+    bool ButtonDown() override { return !TStopSignals::Pressed(); }
     std::string Message;
 
 private:
@@ -315,7 +308,7 @@ void CollectNode(TCollectRun& run, TProgramState& state, int node) {
     auto secondsSince = [](std::chrono::steady_clock::time_point t) {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
     };
-    if (StopPressed) {
+    if (TStopSignals::Pressed()) {
         TCollectEntry e = entry(-1, "соединение");
         e.Outcome = UserStopText;
         run.Record(e);
@@ -347,7 +340,7 @@ void CollectNode(TCollectRun& run, TProgramState& state, int node) {
     connectionUi.SetStatus(connected.Status);
 
     const int devices = base.DeviceCount(node);
-    for (int d = 0; d < devices && !StopPressed; ++d) {
+    for (int d = 0; d < devices && !TStopSignals::Pressed(); ++d) {
         TDevice& device = base.Devices[static_cast<std::size_t>(node)][static_cast<std::size_t>(d)];
         const TDeviceType type = device.DeviceType;
         if (type < DeviceVirsSh || type > DeviceVirsD2)
@@ -365,7 +358,7 @@ void CollectNode(TCollectRun& run, TProgramState& state, int node) {
             jobs.emplace_back("архив", archiveTab);
 
         for (const auto& [what, tab] : jobs) {
-            if (StopPressed)
+            if (TStopSignals::Pressed())
                 break;
             TCollectEntry e = entry(d, what);
             const auto start = std::chrono::steady_clock::now();
@@ -401,9 +394,9 @@ void CollectNode(TCollectRun& run, TProgramState& state, int node) {
             StartStopClick(session.Job(), true, tab);
             bool stopSent = false;
             while (state.JobRunning) {
-                mainThread.RunUntil([&] { return !state.JobRunning || StopPressed; },
+                mainThread.RunUntil([&] { return !state.JobRunning || TStopSignals::Pressed(); },
                                     std::chrono::milliseconds(100));
-                if (StopPressed && !stopSent && state.JobRunning) {
+                if (TStopSignals::Pressed() && !stopSent && state.JobRunning) {
                     StartStopClick(session.Job(), false, tab);
                     stopSent = true;
                 }
@@ -643,8 +636,7 @@ int CmdCollect(const Args& args) {
     std::erase_if(groups, [](const std::vector<int>& g) { return g.empty(); });
 
     TCollectRun run(o, base, std::move(guard));
-    std::signal(SIGINT, OnCollectInterrupt);
-    std::signal(SIGTERM, OnCollectInterrupt);
+    const TStopSignals stopSignals(true);
     std::atomic<std::size_t> next{0};
     auto worker = [&] {
         for (std::size_t g = next++; g < groups.size(); g = next++) {
@@ -660,8 +652,6 @@ int CmdCollect(const Args& args) {
         pool.emplace_back(worker);
     for (std::thread& t : pool)
         t.join();
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
 
     // The table in the order of the nodes and devices, whatever ran first.
     std::vector<TCollectEntry> entries = run.Entries;
@@ -669,7 +659,7 @@ int CmdCollect(const Args& args) {
                      [](const TCollectEntry& a, const TCollectEntry& b) {
                          return a.Node != b.Node ? a.Node < b.Node : a.Device < b.Device;
                      });
-    bool allOk = !run.SaveFailed && !StopPressed;
+    bool allOk = !run.SaveFailed && !TStopSignals::Pressed();
     for (const TCollectEntry& e : entries)
         allOk = allOk && e.Ok;
     PrintSummary(entries);

@@ -13,6 +13,7 @@
 
 #include "acquisition/DeviceViews.h"
 #include "cli/CliOptions.h"
+#include "cli/CliStation.h"
 #include "cli/Commands.h"
 #include "jobs/LinkSession.h"
 #include "model/StationBase.h"
@@ -77,27 +78,11 @@ int CmdRead(const Args& args) {
     }
 
     const std::filesystem::path folder(dir);
-    // base.dat is written at the end: one writer of the station at a time.
     TStationLock lock;
-    if (std::error_code ec; std::filesystem::is_directory(folder, ec)) {
-        const TStationLockResult locked = lock.Acquire(folder);
-        if (!locked.Acquired) {
-            std::fprintf(stderr, "virs-cli: %s\n", locked.Message.c_str());
-            return 1;
-        }
-    }
     TProgramState state;
-    const TLoadReport load = LoadStationBase(state.Base, state.BaseFile, folder);
-    if (load.Outcome != TLoadOutcome::Loaded) {
-        std::fprintf(stderr, "virs-cli: %s/base.dat не прочитан%s%s\n", dir.c_str(),
-                     load.Message.empty() ? "" : ": ", load.Message.c_str());
-        return 2;
-    }
+    if (const int failed = OpenStationToWrite(dir, node, device, lock, state))
+        return failed;
     StationBase& base = state.Base;
-    if (node >= base.NodeCount() || device >= base.DeviceCount(node)) {
-        std::fprintf(stderr, "virs-cli: прибора %d узла %d в базе нет\n", device, node);
-        return 2;
-    }
     const TDeviceType type = base.Devices[node][device].DeviceType;
     if (ViewTabCountOf(type) == 0)
         return Fail("virs-cli: прибор этого типа не опрашивается");

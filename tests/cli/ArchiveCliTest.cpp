@@ -256,19 +256,8 @@ TEST_F(ArchiveCliTest, AStopSavesTheRowsSoFar) {
     args.insert(args.begin(), (BinaryDir() / "cli" / "virs-cli").string());
     const std::string errFile = (Folder.Path / "stop.err").string();
     const std::string outFile = (Folder.Path / "stop.out").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnProgram(args, outFile, errFile);
+    ASSERT_GT(pid, 0);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (ReadText(errFile).find("Выполнено...") == std::string::npos &&
            std::chrono::steady_clock::now() < deadline)

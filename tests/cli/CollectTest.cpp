@@ -237,18 +237,8 @@ TEST_F(CollectTest, CtrlCStopsTheJobsKeepsTheRowsAndHangsUp) {
                                      "--summary",
                                      (Folder.Path / "summary.json").string()};
     const std::string errFile = (Folder.Path / "stop.err").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t pid = SpawnProgram(args, "/dev/null", errFile);
+    ASSERT_GT(pid, 0);
     const std::string direct = "узел 0 «узел 1»: прибор 0 «прибор 1», архив: Выполнено...";
     const std::string modem = "узел 3 «узел 4»: прибор 0 «прибор 1», архив: Выполнено...";
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);

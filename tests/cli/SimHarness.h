@@ -114,12 +114,10 @@ struct TRunResult {
     std::string Err;
 };
 
-// Runs a program with its standard output and error captured into files of `folder`.
-inline TRunResult RunProgram(const std::vector<std::string>& arguments,
-                             const std::filesystem::path& folder) {
-    std::vector<std::string> args = arguments;
-    const std::string outFile = (folder / "run.out").string();
-    const std::string errFile = (folder / "run.err").string();
+// Starts a program with its standard output and error going to the two files;
+// the process id, or -1 when it could not be started.
+inline pid_t SpawnProgram(std::vector<std::string> args, const std::string& outFile,
+                          const std::string& errFile) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -131,10 +129,19 @@ inline TRunResult RunProgram(const std::vector<std::string>& arguments,
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    TRunResult r;
     const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
+    return rc == 0 ? pid : -1;
+}
+
+// Runs a program with its standard output and error captured into files of `folder`.
+inline TRunResult RunProgram(const std::vector<std::string>& arguments,
+                             const std::filesystem::path& folder) {
+    const std::string outFile = (folder / "run.out").string();
+    const std::string errFile = (folder / "run.err").string();
+    TRunResult r;
+    const pid_t pid = SpawnProgram(arguments, outFile, errFile);
+    if (pid < 0)
         return r;
     int status = 0;
     waitpid(pid, &status, 0);
