@@ -28,10 +28,6 @@ struct TSaveOutcome {
     std::string Message; // for the operator when !Ok
 };
 
-// Writes `bytes` over `target` through a temporary file of its own folder.
-bool ReplaceFileContents(const std::filesystem::path& target, std::string_view bytes,
-                         std::string& error);
-
 TSaveOutcome SaveViewText(const std::filesystem::path& target,
                           const std::vector<std::string>& lines);
 
