@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # The naming scheme of .clang-tidy (readability-identifier-naming only) over the
 # program's own sources and headers, from the compile commands of a build
-# folder (default: build). The simulator is not checked yet: a few of its
-# static tables and one type alias are still lower case.
+# folder (default: build), the simulator included.
 # Usage: scripts/check-naming.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +10,7 @@ if [[ ! -f $build/compile_commands.json ]]; then
     echo "no $build/compile_commands.json: configure the build first" >&2
     exit 2
 fi
-folders='model|link|acquisition|workbook|views|jobs|service|shell|cli|bench'
+folders='model|link|acquisition|workbook|views|jobs|service|shell|cli|bench|sim'
 run-clang-tidy -p "$build" -j "$(nproc)" -quiet \
     -header-filter="^$PWD/($folders)/.*" "^$PWD/($folders)/.*\\.cpp\$" >"$build/naming.log" 2>&1 || true
 if grep -q "error:" "$build/naming.log"; then

@@ -38,7 +38,7 @@ int NumberAt(const std::string& s, std::size_t& pos, int fallback) {
 } // namespace
 
 bool DialOutcomeFromName(const std::string& name, TDialOutcome& out) {
-    static const std::pair<const char*, TDialOutcome> names[] = {
+    static const std::pair<const char*, TDialOutcome> Names[] = {
         {"connect", TDialOutcome::Connect},
         {"busy", TDialOutcome::Busy},
         {"no_carrier", TDialOutcome::NoCarrier},
@@ -47,7 +47,7 @@ bool DialOutcomeFromName(const std::string& name, TDialOutcome& out) {
         {"error", TDialOutcome::Error},
         {"single_byte", TDialOutcome::SingleByte},
     };
-    for (const auto& [n, o] : names)
+    for (const auto& [n, o] : Names)
         if (name == n) {
             out = o;
             return true;

@@ -173,8 +173,8 @@ int BitsPerByte(const TLineSettings& line) {
 }
 
 bool PacedWrite(int fd, const Bytes& data, double byteSeconds) {
-    using clock = std::chrono::steady_clock;
-    const auto start = clock::now();
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
     std::size_t sent = 0;
     while (sent < data.size()) {
         std::size_t due = data.size();
@@ -183,12 +183,12 @@ bool PacedWrite(int fd, const Bytes& data, double byteSeconds) {
             // Bytes are handed to the pty a little ahead of their time, so that a
             // late wake-up of this thread does not open a gap a real line never has.
             const double elapsed =
-                std::chrono::duration<double>(clock::now() - start).count() + PacingLeadSeconds;
+                std::chrono::duration<double>(Clock::now() - start).count() + PacingLeadSeconds;
             due = std::min(data.size(), static_cast<std::size_t>(elapsed / byteSeconds) + 1);
             if (due <= sent) {
                 std::this_thread::sleep_until(
                     start +
-                    std::chrono::duration_cast<clock::duration>(
+                    std::chrono::duration_cast<Clock::duration>(
                         std::chrono::duration<double>(sent * byteSeconds - PacingLeadSeconds)));
                 continue;
             }
@@ -206,7 +206,7 @@ bool PacedWrite(int fd, const Bytes& data, double byteSeconds) {
     // The last byte is on the wire only after its own byte time.
     if (byteSeconds > 0)
         std::this_thread::sleep_until(
-            start + std::chrono::duration_cast<clock::duration>(
+            start + std::chrono::duration_cast<Clock::duration>(
                         std::chrono::duration<double>(data.size() * byteSeconds)));
     return true;
 }

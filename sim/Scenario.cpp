@@ -385,12 +385,12 @@ void ReadScenario(const json& root, TScenario& sc) {
 } // namespace
 
 bool MeterKindFromName(const std::string& name, TMeterKind& out) {
-    static const std::pair<const char*, TMeterKind> names[] = {
+    static const std::pair<const char*, TMeterKind> Names[] = {
         {"ВИРС-Ш", TMeterKind::Sh},  {"ВИРС-Д", TMeterKind::D},   {"ВИРС-ДК", TMeterKind::DK},
         {"ВИРС-Д2", TMeterKind::D2}, {"VIRS-SH", TMeterKind::Sh}, {"VIRS-D", TMeterKind::D},
         {"VIRS-DK", TMeterKind::DK}, {"VIRS-D2", TMeterKind::D2},
     };
-    for (const auto& [n, k] : names)
+    for (const auto& [n, k] : Names)
         if (name == n) {
             out = k;
             return true;

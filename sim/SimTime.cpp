@@ -45,9 +45,9 @@ TCivilTime CivilFromSeconds(SimSeconds s) {
 }
 
 int DaysInMonth(int year, int month) {
-    static const int days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    static const int Days[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : days[(month - 1) % 12];
+    return month == 2 && leap ? 29 : Days[(month - 1) % 12];
 }
 
 bool ParseSimTime(const std::string& text, SimSeconds& out) {
