@@ -11,11 +11,18 @@
 
 namespace virs {
 
+// The node connection, one phase at a time: idle → connecting → open →
+// closing → idle. A close that fails (the modem did not hang up, the port did
+// not close) goes back to open. While connecting or closing the station is not
+// edited: the connection holds its node from the press of the button on.
+enum class TLinkPhase : u8 { Idle, Connecting, Open, Closing };
+
 struct TProgramState {
     StationBase Base;           // the station model (SelNode / SelDevice inside)
     TStationFileGuard BaseFile; // what loading found, so saving never loses a damaged file
     bool LinkOpen = false;      // a node connection is open
-    u8 LinkNode = 0;            // which node is connected
+    u8 LinkNode = 0;            // which node is connected (or being connected or closed)
+    TLinkPhase LinkPhase = TLinkPhase::Idle;
     bool DeleteNoAsk = false; // "Не спрашивать больше" of the delete confirmation
     DeviceWorkArea WorkArea;  // the register blocks shared by all devices (starts zeroed)
 

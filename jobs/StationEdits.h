@@ -4,7 +4,7 @@
 // connected node (LinkNode) and the job's node and device (JobNode, JobDevice)
 // on the same records, and refusing what would pull them away: deleting or
 // moving the connected node, deleting or moving anything while a job runs or
-// polling is on.
+// polling is on, and every edit while a connection is being made or closed.
 
 #include <string>
 
@@ -19,6 +19,9 @@ inline constexpr const char* RefuseMoveLinkNode =
     "Нельзя переместить узел, с которым установлено соединение. Сначала разорвите соединение.";
 inline constexpr const char* RefuseWhilePolling =
     "Нельзя удалять и перемещать узлы и приборы, пока идёт опрос. Сначала остановите опрос.";
+
+inline constexpr const char* RefuseWhileLinkBusy =
+    "Идёт соединение с узлом или его разрыв. Дождитесь окончания.";
 
 struct TEditOutcome {
     bool Done = false;

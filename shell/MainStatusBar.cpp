@@ -1,5 +1,7 @@
 #include "shell/MainStatusBar.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QPainter>
 
@@ -43,6 +45,14 @@ TMainStatusBar::TMainStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(ClockPanel);
     addWidget(Lamps);
     addWidget(StatusTextPanel, 1);
+}
+
+void TMainStatusBar::ReserveTabRow(int height) {
+    TabRow = height;
+    setContentsMargins(0, height, 0, 0);
+    const int panels = std::max({ClockPanel->sizeHint().height(), Lamps->sizeHint().height(),
+                                 StatusTextPanel->sizeHint().height()});
+    setFixedHeight(height + panels + 4);
 }
 
 int TMainStatusBar::TextPanelLeft() const {

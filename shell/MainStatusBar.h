@@ -1,7 +1,9 @@
 #pragma once
 // The status bar of the main window: panel 0 the link clock, panel 1 the two
 // activity lamps (transmit, receive) drawn by the program, panel 2 the status
-// text. The view tab strip is laid over it by the window.
+// text. The view tab strip is laid over its top edge by the window: the bar
+// keeps a row of that height free above the panels, so the panels, and with
+// them the whole status text, are never covered by the tabs.
 
 #include <QLabel>
 #include <QStatusBar>
@@ -38,6 +40,12 @@ public:
     QString StatusText() const { return StatusTextPanel->text(); }
     // Left edge of the status text panel, in the status bar's coordinates.
     int TextPanelLeft() const;
+    // Keeps a row of `height` pixels free at the top for the tab strip.
+    void ReserveTabRow(int height);
+    int TabRowHeight() const { return TabRow; }
+
+private:
+    int TabRow = 0;
 };
 
 } // namespace virs

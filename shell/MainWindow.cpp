@@ -1,5 +1,7 @@
 #include "shell/MainWindow.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -15,6 +17,7 @@
 #include "shell/HelpWindow.h"
 #include "shell/ParamEditor.h"
 #include "shell/ShellImages.h"
+#include "shell/ShellShortcuts.h"
 #include "shell/ShellTexts.h"
 #include "shell/ViewTabs.h"
 
@@ -147,7 +150,9 @@ void TForm1::BuildLayout() {
     TabSet1->setExpanding(false);
     TabSet1->setFocusPolicy(Qt::NoFocus);
     TabSet1->addTab(device_view_table::CurrentCaption); // sizes the strip; emptied below
-    StatusBar1->setMinimumHeight(TabSet1->sizeHint().height() + 2);
+    // Two rows: the tabs on top at the text pane's left edge, below them the
+    // clock, the lamps and the status text over the whole width.
+    StatusBar1->ReserveTabRow(TabSet1->sizeHint().height());
     while (TabSet1->count() > 0)
         TabSet1->removeTab(0);
 
@@ -190,6 +195,7 @@ void TForm1::ConnectHandlers() {
     connect(TabSet1, &QTabBar::currentChanged, this, &TForm1::TabSet1Change);
     connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    new TShellShortcuts(*this);
     connect(MainSplitter, &QSplitter::splitterMoved, this, [this] {
         TabsMoved = true;
         PlaceTabStrip();
@@ -259,7 +265,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
         base.SelDevice = NoDevice;
         if (DetailMode())
             FillNodePanel();
-        t->ToolButton5->setEnabled(!linkOpen);
+        t->ToolButton5->setEnabled(StationEditable());
         t->ToolButton13->setEnabled(false);
         t->ToolButton16->setEnabled(false);
         t->ToolButton14->setEnabled(Controller && !ReadOnly &&
@@ -283,7 +289,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
     const TDeviceType type = base.Devices[node][device].DeviceType;
     t->ToolButton5->setEnabled(false);
     t->ToolButton14->setEnabled(false);
-    t->ToolButton20->setEnabled(!linkOpen);
+    t->ToolButton20->setEnabled(StationEditable());
     ShowDeviceControls(type);
     if (type != DeviceOff)
         RebuildTabs(type);
@@ -395,24 +401,42 @@ void TForm1::PlaceTabStrip() {
     const int x = std::max(0, StatusBar1->mapFrom(this, paneLeft).x() - (TabsMoved ? 10 : 0));
     const QSize hint = TabSet1->sizeHint();
     TabSet1->setGeometry(x, 0, std::min(hint.width(), std::max(0, StatusBar1->width() - x)),
-                         std::min(hint.height(), StatusBar1->height()));
+                         std::min(hint.height(), StatusBar1->TabRowHeight()));
     TabSet1->raise();
 }
 
 // ---------------------------------------------------------------- window events
 
 bool TForm1::CloseQuery() {
+    if (Controller && Controller->LinkBusy()) {
+        // A connect or a close is under way: the connect is cancelled (its
+        // call hung up), a close is awaited, and the window closes when the
+        // link has settled (LinkSettled).
+        ClosePending = true;
+        Controller->CancelForClose(Terminating);
+        return false;
+    }
+    ClosePending = false;
     const TSaveReport saved =
         ReadOnly ? TSaveReport{}
                  : SaveStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
-    if (!saved.Message.empty())
+    if (!saved.Message.empty() && !Terminating)
         ShowMessage(saved.Ok ? QMessageBox::Warning : QMessageBox::Critical,
                     QString::fromStdString(saved.Message));
+    else if (!saved.Message.empty())
+        std::fprintf(stderr, "%s\n", saved.Message.c_str());
     if (ProgramState.LinkOpen) {
+        if (Terminating && Controller)
+            Controller->CancelForClose(true);
         ToolBar1->ToolButton14->setChecked(false);
         ToolButton14Click(false);
-        if (ProgramState.LinkOpen)
-            return false;
+        if (ProgramState.LinkOpen) {
+            if (!Terminating)
+                return false;
+            // The session ends all the same; the call may still be up.
+            std::fprintf(stderr, "%s: %s\n", texts::MainTitle,
+                         StatusBar1->StatusText().toUtf8().constData());
+        }
     }
     return true;
 }
@@ -422,6 +446,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
         if (Help)
             Help->close();
         event->accept();
+        if (Terminating)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     } else {
         event->ignore();
     }

@@ -93,6 +93,16 @@ public:
     void ApplyLinkState();
     // The utilities menu and dragging, by whether a link is open.
     void ApplyMenuState();
+    // The link has settled (idle or open) after a connect or a close: the
+    // commands follow it, and a close that waited for it goes on.
+    void LinkSettled();
+    // SIGTERM, SIGHUP, Ctrl+C: the window closes as through its close button,
+    // after a connect in progress has been cancelled, and the program ends
+    // even when the link cannot be closed (saying why on the error output).
+    void RequestTermination();
+    // Nothing changes the station's structure while a link is open or is
+    // being made or closed.
+    bool StationEditable() const;
     void RefreshPanels();
 
     // ---- components, under their form names ----
@@ -154,6 +164,9 @@ public:
     TForm3* Form3();
     TForm6* Form6();
     THelpWindow* HelpWindow();
+    // The manual at `page`, over `front` (the window or dialog the operator
+    // pressed F1 in; a modal dialog keeps the manual usable above it).
+    void ShowHelpPage(const QString& page, QWidget* front);
 
     bool DetailMode() const;
     int SelNode() const { return ProgramState.Base.SelNode; }
@@ -188,6 +201,8 @@ private:
     // window shows the station read-only: no connection, nothing saved.
     TStationLock StationLock;
     bool ReadOnly = false;
+    bool ClosePending = false; // a close waits for the link to settle
+    bool Terminating = false;  // the close comes from a signal
     TViewLocale ViewLocale;
     TLinkController* Controller = nullptr;
     TShellServices Services;

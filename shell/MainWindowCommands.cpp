@@ -261,6 +261,19 @@ void TForm1::ToolButton12Click() {
     help->ShowHome();
 }
 
+void TForm1::ShowHelpPage(const QString& page, QWidget* front) {
+    THelpWindow* help = HelpWindow();
+    // Above a modal dialog only its own children can be used.
+    QWidget* owner = front && front != this && front->isModal() ? front : this;
+    if (help->parentWidget() != owner) {
+        const bool wasVisible = help->isVisible();
+        help->setParent(owner, help->windowFlags());
+        if (wasVisible)
+            help->hide();
+    }
+    help->ShowPage(page);
+}
+
 // ---------------------------------------------------------------- drag and drop
 
 bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {

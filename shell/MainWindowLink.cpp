@@ -1,6 +1,8 @@
 // TForm1: what the link, the jobs and the completion handler reach the window
 // through, the status bar's clock and lamps, and the link buttons.
 
+#include <QTimer>
+
 #include "shell/MainWindow.h"
 #include "shell/ShellImages.h"
 #include "shell/ShellTexts.h"
@@ -86,17 +88,41 @@ void TForm1::SetDeviceImage(int node, int device, int image) {
     TStationTree::SetImage(TreeView1->Item(node, device), image);
 }
 
+bool TForm1::StationEditable() const {
+    return !ProgramState.LinkOpen && ProgramState.LinkPhase == TLinkPhase::Idle;
+}
+
 void TForm1::ApplyLinkState() {
-    const bool free = !ProgramState.LinkOpen;
+    const bool free = StationEditable();
     TMainToolBar* t = ToolBar1;
     t->ToolButton5->setEnabled(free);
     t->ToolButton6->setEnabled(free);
     t->ToolButton7->setEnabled(free);
+    if (!free)
+        t->ToolButton20->setEnabled(false);
     ApplyMenuState();
 }
 
+void TForm1::LinkSettled() {
+    ApplyLinkState();
+    if (!ClosePending)
+        return;
+    if (ProgramState.LinkOpen && !Terminating) {
+        // The close the window waited for failed; the operator has been told
+        // why, and the window stays open.
+        ClosePending = false;
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TForm1::RequestTermination() {
+    Terminating = true;
+    close();
+}
+
 void TForm1::ApplyMenuState() {
-    const bool free = !ProgramState.LinkOpen;
+    const bool free = StationEditable();
     TMainToolBar* t = ToolBar1;
     // The utilities take a serial port of their own and wait while a node is
     // connected, so none can take over the node's port; a utility this build

@@ -1,5 +1,6 @@
 #include "shell/WindowLink.h"
 
+#include <cstdio>
 #include <thread>
 
 #include <QApplication>
@@ -33,9 +34,21 @@ public:
     }
     bool ButtonDown() override { return Down.load(); }
 
+    // No one is at the screen (the program was told to end): messages go to
+    // the standard error output, and a message box still open is closed.
+    void SetUnattended() {
+        Unattended = true;
+        if (OpenBox)
+            OpenBox->reject();
+    }
+
     // On the main thread: a message box with the caption of the connection.
     void Show(TMessageIcon icon, QString text) {
         text.replace('\r', '\n');
+        if (Unattended) {
+            std::fprintf(stderr, "%s: %s\n", ConnectionCaption, text.toUtf8().constData());
+            return;
+        }
         const QMessageBox::Icon i = icon == TMessageIcon::Information ? QMessageBox::Information
                                     : icon == TMessageIcon::Warning   ? QMessageBox::Warning
                                                                       : QMessageBox::Critical;
@@ -44,12 +57,16 @@ public:
             return;
         }
         QMessageBox box(i, ConnectionCaption, text, QMessageBox::Ok, &Window);
+        OpenBox = &box;
         box.exec();
+        OpenBox = nullptr;
     }
 
 private:
     TForm1& Window;
     std::atomic<bool>& Down;
+    bool Unattended = false;
+    QMessageBox* OpenBox = nullptr;
 };
 
 TWindowLink::TWindowLink(TForm1& window)
@@ -80,14 +97,36 @@ TForm7* TWindowLink::Form7() {
 
 void TWindowLink::RunOffMainThread(const std::function<void()>& work) {
     TaskRunning = true;
-    QEventLoop loop;
+    std::atomic<bool> done{false};
     std::thread task([&] {
         work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        done = true;
+        // Wakes the wait below; this object outlives the thread.
+        QMetaObject::invokeMethod(
+            this, [] {}, Qt::QueuedConnection);
     });
-    loop.exec();
+    // Not a nested QEventLoop::exec(): an application quit ends every running
+    // event loop at once, and a join then would wait for a dialogue that
+    // waits for this thread to show its message. Events are processed until
+    // the dialogue has ended, whatever happens meanwhile.
+    QEventLoop loop;
+    while (!done)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     task.join();
     TaskRunning = false;
+}
+
+void TWindowLink::CancelForClose(bool unattended) {
+    if (unattended)
+        Bridge->SetUnattended();
+    // A connect in progress ends as if the button had been released: the
+    // search stops, a call being dialled is hung up ("ATH0"), and a link that
+    // came up meanwhile is closed again with escape and hang-up.
+    ButtonDown = false;
+}
+
+void TWindowLink::Settled() {
+    Window.LinkSettled();
 }
 
 void TWindowLink::SetConnectButton(bool down, int image) {
@@ -122,36 +161,43 @@ void TWindowLink::ConnectClick(bool down) {
 }
 
 void TWindowLink::Connect() {
-    const int node = State.Base.SelNode;
-    if (node >= State.Base.NodeCount()) {
+    if (!LinkSession->BeginConnect(State.Base.SelNode)) {
         SetConnectButton(false, ConnectButtonIdleImage);
         return;
     }
-    const TNode record = State.Base.Nodes[node];
+    // The station stands still from here until the link has settled.
+    Window.ApplyLinkState();
     ButtonDown = true;
     TConnectOutcome outcome;
-    RunOffMainThread([&] { outcome = LinkSession->RunConnect(record, *Bridge); });
+    RunOffMainThread([&] { outcome = LinkSession->RunConnect(*Bridge); });
     // An alias that was not trusted is named after the outcome, once per folder.
     const std::string notice = State.PortAliasNotices.FirstTime(outcome.PortAliasNotice);
     if (!notice.empty())
         outcome.Status += ". " + notice;
+    LinkSession->FinishConnect(outcome);
     if (!outcome.Connected) {
         SetConnectButton(false, ConnectButtonIdleImage);
         Window.SetStatusText(QString::fromStdString(outcome.Status));
+        Settled();
         return;
     }
-    LinkSession->EnterConnected(outcome, node);
+    // The node the connection took at the press (LinkNode): the station was
+    // not edited meanwhile.
+    const int node = State.LinkNode;
     SetConnectButton(true, ConnectButtonConnectedImage);
     Window.SetNodeImage(node, outcome.NodeImage);
     Window.StartLinkClock();
-    if (!outcome.ConnectedMessage.empty())
+    if (!outcome.ConnectedMessage.empty() && ButtonDown)
         Bridge->Show(TMessageIcon::Information, QString::fromStdString(outcome.ConnectedMessage));
     Window.SetStatusText(QString::fromStdString(outcome.Status));
     if (!ButtonDown) {
-        // Released while the modem was being set up: the link goes down again.
+        // Released while the modem was being set up, or the window is
+        // closing: the link goes down again.
         SetConnectButton(false, ConnectButtonConnectedImage);
         Disconnect();
+        return;
     }
+    Settled();
 }
 
 void TWindowLink::Disconnect() {
@@ -161,7 +207,9 @@ void TWindowLink::Disconnect() {
         Window.ToolBar1->ToolButton13->setChecked(false);
         Timer3->stop();
     }
-    LinkSession->BeginDisconnect();
+    if (!LinkSession->BeginDisconnect())
+        return;
+    Window.ApplyLinkState();
     TDisconnectOutcome outcome;
     RunOffMainThread([&] {
         LinkSession->WaitWorkerEnded();
@@ -179,6 +227,7 @@ void TWindowLink::Disconnect() {
     }
     Window.SetStatusText(QString::fromStdString(outcome.Status));
     Window.UpdatePollButtons();
+    Settled();
 }
 
 void TWindowLink::StartStopClick(bool down) {

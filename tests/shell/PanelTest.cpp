@@ -266,6 +266,64 @@ private slots:
         QCOMPARE(w.ValueListEditor2->Value(4), QString("отчёт.frf"));
     }
 
+    // Typing at the end of a row whose value has line breaks: the breaks stay in
+    // the base, only the typed character is added.
+    void typingKeepsLineBreaks_data() {
+        QTest::addColumn<bool>("onDevice");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("node parameter") << false << 4 << "ул. Ленина, 5\r\nподвал"
+                                        << "ул. Ленина, 5\r\nподвал!";
+        QTest::newRow("device parameter") << true << 5 << "первая\r\nвторая\r\nтретья"
+                                          << "первая\r\nвторая\r\nтретья!";
+        QTest::newRow("device name") << true << 1 << "Ввод\r\nтепла"
+                                     << "Ввод\r\nтепла!";
+        QTest::newRow("a bare line feed stays one") << true << 5 << "а\nб"
+                                                    << "а\nб!";
+        QTest::newRow("one line") << false << 4 << "без переносов"
+                                  << "без переносов!";
+    }
+    void typingKeepsLineBreaks() {
+        QFETCH(bool, onDevice);
+        QFETCH(int, row);
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
+        TWindowFixture f;
+        OpenDetail(f, 0);
+        TForm1& w = *f.Window;
+        if (!onDevice)
+            f.Select(0);
+        StationBase& base = w.State().Base;
+        TParamSlot* slot = nullptr;
+        if (row == 1) {
+            slot = &base.Devices[0][0].NameSlot;
+        } else {
+            w.ToolButton8Click();
+            int count = 0;
+            slot = &base.ParamSlots(0, onDevice ? 0 : NoDevice, &count)[0];
+            QVERIFY(slot->Used);
+        }
+        slot->Value.Set(stored.toStdString());
+        w.RefreshPanels();
+        TPropertyList* list = onDevice ? w.ValueListEditor2 : w.ValueListEditor1;
+        list->SetCurrentRow(row);
+        QLineEdit* edit = nullptr;
+        for (QLineEdit* e : list->findChildren<QLineEdit*>())
+            if (e->isVisible())
+                edit = e;
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClick(edit, '!');
+        QCOMPARE(QString::fromStdString(slot->Value.Get()), expected);
+        // Filled again, the row shows the same text as before the refill.
+        const QString shown = list->Value(row);
+        w.RefreshPanels();
+        QCOMPARE(list->Value(row), shown);
+        QVERIFY(!shown.contains('\r') && !shown.contains('\n'));
+    }
+
     void parameterEditorFromTheRowButton() {
         TWindowFixture f;
         OpenDetail(f, 0);

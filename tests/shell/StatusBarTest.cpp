@@ -1,5 +1,6 @@
 // The link clock and the activity lamps of the status bar.
 
+#include "link/ModbusExchange.h"
 #include "shell/LinkClock.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -85,6 +86,55 @@ private slots:
         w.ToolBar1->ToolButton18->setChecked(false);
         w.ToolButton18Click(false);
         QTRY_COMPARE(w.TabSet1->x(), paneLeft() - 10);
+    }
+
+    // The status text pane lies inside the window, below the tab strip, and is
+    // wide enough for the longest status text, whatever the layout shows.
+    void statusTextReadableInFull_data() {
+        QTest::addColumn<bool>("detail");
+        QTest::addColumn<int>("device");
+        QTest::newRow("ВИРС-Д, five tabs") << false << 0;
+        QTest::newRow("ВИРС-Д, five tabs, detail mode") << true << 0;
+        QTest::newRow("ВИРС-Ш, three tabs, detail mode") << true << 1;
+    }
+    void statusTextReadableInFull() {
+        QFETCH(bool, detail);
+        QFETCH(int, device);
+        TWindowFixture f;
+        f.Open({{"Узел", LinkDirect, {{"Ввод", DeviceVirsD}, {"Ш", DeviceVirsSh}}}});
+        TForm1& w = *f.Window;
+        f.Select(0, device);
+        if (detail) {
+            w.ToolBar1->ToolButton18->setChecked(true);
+            w.ToolButton18Click(true);
+        }
+        // The longest texts panel 2 shows: the exchange outcomes and the progress.
+        QStringList texts = {"Поиск модема...98%", "Не удалось открыть порт COM255",
+                             "Выполнено...100%", "Повторяющиеся запросы..."};
+        for (const char* text : ExchangeResultText)
+            texts << QString::fromUtf8(text);
+        QString longest;
+        for (const QString& text : texts)
+            if (text.size() > longest.size())
+                longest = text;
+        QCOMPARE(longest.size(), 96); // "Невосстанавливаемая ошибка ... действие"
+        w.SetStatusText(longest);
+        QTest::qWait(50);
+        QVERIFY(w.TabSet1->isVisible());
+        QLabel* pane = w.StatusBar1->StatusTextPanel;
+        const QRect paneRect(pane->mapTo(&w, QPoint(0, 0)), pane->size());
+        const QRect tabsRect(w.TabSet1->mapTo(&w, QPoint(0, 0)), w.TabSet1->size());
+        QVERIFY2(w.rect().contains(paneRect), qPrintable(QString("%1,%2 %3x%4")
+                                                             .arg(paneRect.x())
+                                                             .arg(paneRect.y())
+                                                             .arg(paneRect.width())
+                                                             .arg(paneRect.height())));
+        QVERIFY(!paneRect.intersects(tabsRect));
+        QVERIFY2(pane->fontMetrics().horizontalAdvance(longest) <= pane->contentsRect().width(),
+                 qPrintable(QString::number(pane->contentsRect().width())));
+        // The strip stays at the status bar's top edge, under the text pane.
+        QCOMPARE(w.TabSet1->y(), 0);
+        QVERIFY(tabsRect.bottom() < paneRect.top());
     }
 
     void statusText() {
