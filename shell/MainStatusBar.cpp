@@ -55,6 +55,11 @@ void TMainStatusBar::ReserveTabRow(int height) {
     setFixedHeight(height + panels + 4);
 }
 
+QRect TMainStatusBar::StatusTextRect() const {
+    const QRect inner = StatusTextPanel->contentsRect();
+    return {StatusTextPanel->mapTo(this, inner.topLeft()), inner.size()};
+}
+
 int TMainStatusBar::TextPanelLeft() const {
     return StatusTextPanel->geometry().left();
 }

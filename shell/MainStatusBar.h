@@ -32,12 +32,16 @@ class TMainStatusBar : public QStatusBar {
 public:
     explicit TMainStatusBar(QWidget* parent = nullptr);
 
-    QLabel* ClockPanel;      // panel 0
-    TActivityLamps* Lamps;   // panel 1
-    QLabel* StatusTextPanel; // panel 2
-
     void SetStatusText(const QString& text) { StatusTextPanel->setText(text); }
     QString StatusText() const { return StatusTextPanel->text(); }
+    // Where panel 2 shows its text (the status bar's coordinates) and in what font.
+    QRect StatusTextRect() const;
+    QFont StatusTextFont() const { return StatusTextPanel->font(); }
+    void SetClockText(const QString& text) { ClockPanel->setText(text); }
+    QString ClockText() const { return ClockPanel->text(); }
+    void SetLamps(bool transmit, bool receive) { Lamps->SetLit(transmit, receive); }
+    bool TransmitLit() const { return Lamps->TransmitLit(); }
+    bool ReceiveLit() const { return Lamps->ReceiveLit(); }
     // Left edge of the status text panel, in the status bar's coordinates.
     int TextPanelLeft() const;
     // Keeps a row of `height` pixels free at the top for the tab strip.
@@ -45,6 +49,9 @@ public:
     int TabRowHeight() const { return TabRow; }
 
 private:
+    QLabel* ClockPanel;      // panel 0
+    TActivityLamps* Lamps;   // panel 1
+    QLabel* StatusTextPanel; // panel 2
     int TabRow = 0;
 };
 

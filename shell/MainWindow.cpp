@@ -69,44 +69,7 @@ void TForm1::BuildLayout() {
     TreeView1->setObjectName("TreeView1");
     TreeView1->setMinimumWidth(177);
 
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setMinimumWidth(245);
-    auto* nodeBox = new QWidget(Panel1);
-    auto* nodeLayout = new QVBoxLayout(nodeBox);
-    nodeLayout->setContentsMargins(0, 0, 0, 0);
-    nodeLayout->setSpacing(2);
-    NodeCaption = new QLabel(texts::CaptionNode, nodeBox);
-    NodeCaption->setObjectName("NodeCaption");
-    ValueListEditor1 = new TPropertyList(nodeBox);
-    ValueListEditor1->setObjectName("ValueListEditor1");
-    nodeLayout->addWidget(NodeCaption);
-    nodeLayout->addWidget(ValueListEditor1, 1);
-    DeviceBox = new QWidget(Panel1);
-    auto* deviceLayout = new QVBoxLayout(DeviceBox);
-    deviceLayout->setContentsMargins(0, 0, 0, 0);
-    deviceLayout->setSpacing(2);
-    DeviceCaption = new QLabel(texts::CaptionDevice, DeviceBox);
-    DeviceCaption->setObjectName("DeviceCaption");
-    ValueListEditor2 = new TPropertyList(DeviceBox);
-    ValueListEditor2->setObjectName("ValueListEditor2");
-    deviceLayout->addWidget(DeviceCaption);
-    deviceLayout->addWidget(ValueListEditor2, 1);
-    for (QLabel* caption : {NodeCaption, DeviceCaption}) {
-        QFont bold = caption->font();
-        bold.setBold(true);
-        caption->setFont(bold);
-        caption->setAlignment(Qt::AlignCenter);
-        caption->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    }
-    PanelSplitter = new QSplitter(Qt::Vertical, Panel1);
-    PanelSplitter->setObjectName("PanelSplitter");
-    PanelSplitter->setChildrenCollapsible(false);
-    PanelSplitter->addWidget(nodeBox);
-    PanelSplitter->addWidget(DeviceBox);
-    auto* panelLayout = new QVBoxLayout(Panel1);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->addWidget(PanelSplitter);
+    Panel1 = new TPropertyPanel(this);
 
     TextArea = new QWidget(this);
     TextArea->setMinimumWidth(150);
@@ -156,10 +119,7 @@ void TForm1::BuildLayout() {
     while (TabSet1->count() > 0)
         TabSet1->removeTab(0);
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(1000);
-    Timer2 = new QTimer(this);
-    Timer2->setInterval(100);
+    LinkControls = new TLinkControls(*ToolBar1, *StatusBar1, this);
 
     setMinimumSize(640, 420);
     resize(909, 387 + ToolBar1->sizeHint().height() + StatusBar1->minimumHeight());
@@ -193,20 +153,18 @@ void TForm1::ConnectHandlers() {
     connect(t->N11, &QAction::triggered, this, [this] { RunUtility(Services.FirmwareUpdate); });
     connect(t->N6, &QAction::triggered, this, &TForm1::FontItemClick);
     connect(TabSet1, &QTabBar::currentChanged, this, &TForm1::TabSet1Change);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
     new TShellShortcuts(*this);
     connect(MainSplitter, &QSplitter::splitterMoved, this, [this] {
         TabsMoved = true;
         PlaceTabStrip();
     });
-    connect(ValueListEditor1, &TPropertyList::StringsChanged, this,
+    connect(ValueListEditor1(), &TPropertyList::StringsChanged, this,
             &TForm1::ValueListEditor1StringsChange);
-    connect(ValueListEditor2, &TPropertyList::StringsChanged, this,
+    connect(ValueListEditor2(), &TPropertyList::StringsChanged, this,
             &TForm1::ValueListEditor2StringsChange);
-    connect(ValueListEditor1, &TPropertyList::EditButtonClicked, this,
+    connect(ValueListEditor1(), &TPropertyList::EditButtonClicked, this,
             &TForm1::ValueListEditor1EditButtonClick);
-    connect(ValueListEditor2, &TPropertyList::EditButtonClicked, this,
+    connect(ValueListEditor2(), &TPropertyList::EditButtonClicked, this,
             &TForm1::ValueListEditor2EditButtonClick);
 }
 
@@ -218,15 +176,13 @@ void TForm1::EmptyTreeState() {
           t->ToolButton9, t->ToolButton14, t->ToolButton16, t->ToolButton13})
         b->setEnabled(false);
     ShowNodeControls(false);
-    DeviceBox->hide();
+    Panel1->ShowDeviceRows(false);
     TabSet1->setEnabled(false);
     TabSet1->hide();
 }
 
 void TForm1::ShowNodeControls(bool on) {
-    NodeCaption->setVisible(on);
-    ValueListEditor1->setVisible(on);
-    PanelSplitter->setVisible(on);
+    Panel1->ShowNodeRows(on);
 }
 
 void TForm1::BuildStationTree() {
@@ -261,7 +217,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
     const bool linkOpen = ProgramState.LinkOpen;
     base.SelNode = static_cast<u8>(node);
     if (device == NoDevice) {
-        DeviceBox->hide();
+        Panel1->ShowDeviceRows(false);
         base.SelDevice = NoDevice;
         if (DetailMode())
             FillNodePanel();
@@ -281,7 +237,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
     }
     base.SelDevice = static_cast<u8>(device);
     Memo1->show();
-    DeviceBox->show();
+    Panel1->ShowDeviceRows(true);
     if (DetailMode()) {
         FillNodePanel();
         FillDevicePanel();
@@ -328,6 +284,10 @@ void TForm1::RebuildTabs(TDeviceType type) {
     }
     PlaceTabStrip();
     TabSet1Change(index);
+}
+
+int TForm1::CurrentTab() const {
+    return TabSet1->currentIndex();
 }
 
 void TForm1::TabSet1Change(int index) {

@@ -196,7 +196,7 @@ void TForm1::ToolButton9Click() {
     if (base.SelNode >= base.NodeCount())
         return;
     const bool onDevice = base.SelDevice != NoDevice;
-    TPropertyList* panel = onDevice ? ValueListEditor2 : ValueListEditor1;
+    TPropertyList* panel = onDevice ? ValueListEditor2() : ValueListEditor1();
     const int firstParamRow = onDevice ? 5 : 4;
     const int row = panel->CurrentRow();
     if (row < firstParamRow)

@@ -101,7 +101,7 @@ void TForm1::FillNodePanel() {
     if (base.SelNode >= base.NodeCount())
         return;
     const TNode& node = base.Nodes[base.SelNode];
-    TPropertyList* list = ValueListEditor1;
+    TPropertyList* list = ValueListEditor1();
     PanelFilling = true;
     list->BeginUpdate();
     list->Clear();
@@ -120,7 +120,7 @@ void TForm1::FillDevicePanel() {
     const TDevice* device = CurrentDevice();
     if (!device)
         return;
-    TPropertyList* list = ValueListEditor2;
+    TPropertyList* list = ValueListEditor2();
     PanelFilling = true;
     list->BeginUpdate();
     list->Clear();
@@ -172,7 +172,7 @@ void TForm1::ValueListEditor1StringsChange(int row) {
     if (PanelFilling || base.SelNode >= base.NodeCount())
         return;
     TNode& node = base.Nodes[base.SelNode];
-    const QString value = ValueListEditor1->Value(row);
+    const QString value = ValueListEditor1()->Value(row);
     if (row == 1) {
         node.NameSlot.Value.Set(StoredText(value, node.NameSlot.Value.Get()));
     } else if (row >= NodeFirstParamRow) {
@@ -194,7 +194,7 @@ void TForm1::ValueListEditor2StringsChange(int row) {
         SelDevice() == Controller->JobDevice() &&
         (t->ToolButton16->isChecked() || t->ToolButton13->isChecked()))
         return;
-    const QString value = ValueListEditor2->Value(row);
+    const QString value = ValueListEditor2()->Value(row);
     switch (row) {
     case 1:
         device->NameSlot.Value.Set(StoredText(value, device->NameSlot.Value.Get()));
@@ -216,7 +216,7 @@ void TForm1::ValueListEditor2StringsChange(int row) {
         if (ok && number >= FirstNetAddress && number <= LastNetAddress)
             device->NetAddress = static_cast<u8>(number);
         else if (!value.trimmed().isEmpty())
-            ValueListEditor2->RestoreValue(row, QString::number(device->NetAddress));
+            ValueListEditor2()->RestoreValue(row, QString::number(device->NetAddress));
         break;
     }
     default:
@@ -260,7 +260,7 @@ void TForm1::ValueListEditor1EditButtonClick(int row) {
         return;
     }
     FillNodePanel();
-    ValueListEditor1->SetCurrentRow(row);
+    ValueListEditor1()->SetCurrentRow(row);
     SyncNodeText();
     SetTitle();
 }
@@ -288,7 +288,7 @@ void TForm1::ValueListEditor2EditButtonClick(int row) {
         return;
     }
     FillDevicePanel();
-    ValueListEditor2->SetCurrentRow(row);
+    ValueListEditor2()->SetCurrentRow(row);
     SyncDeviceText();
     SetTitle();
 }

@@ -130,15 +130,13 @@ void TWindowLink::Settled() {
 }
 
 void TWindowLink::SetConnectButton(bool down, int image) {
-    const QSignalBlocker block(Window.ToolBar1->ToolButton14);
-    Window.ToolBar1->ToolButton14->setChecked(down);
-    TMainToolBar::SetImage(Window.ToolBar1->ToolButton14, image);
+    Window.Links().SetConnectButton(down, image);
 }
 
 void TWindowLink::ConnectClick(bool down) {
     // No dragging in the tree while a link is being made or closed; the
     // window sets it again from the link state after the click.
-    Window.TreeView1->SetAutoDrag(false);
+    Window.SuspendTreeDrag();
     if (TaskRunning) {
         // During a dialogue the button only changes its state; the search and
         // the call watch it.
@@ -202,9 +200,8 @@ void TWindowLink::Connect() {
 
 void TWindowLink::Disconnect() {
     // Cyclic polling ends with the link.
-    if (Window.ToolBar1->ToolButton13->isChecked()) {
-        const QSignalBlocker block(Window.ToolBar1->ToolButton13);
-        Window.ToolBar1->ToolButton13->setChecked(false);
+    if (Window.Links().CyclicDown()) {
+        Window.Links().ReleaseCyclic();
         Timer3->stop();
     }
     if (!LinkSession->BeginDisconnect())
@@ -231,7 +228,7 @@ void TWindowLink::Disconnect() {
 }
 
 void TWindowLink::StartStopClick(bool down) {
-    virs::StartStopClick(LinkSession->Job(), down, Window.TabSet1->currentIndex());
+    virs::StartStopClick(LinkSession->Job(), down, Window.CurrentTab());
 }
 
 void TWindowLink::CyclicClick(bool down) {
@@ -259,24 +256,13 @@ bool TWindowLink::JobRunning() const {
 
 // Every change a job makes to the window comes through here.
 void TWindowLink::Apply(const TJobControls& change) {
-    TMainToolBar* bar = Window.ToolBar1;
     if (change.Picture) {
         const TDevicePicture& p = *change.Picture;
         Window.SetDeviceImage(p.Node, p.Device, DeviceImage(p.Type, p.Busy));
     }
-    if (change.StartDown) {
-        const QSignalBlocker block(bar->ToolButton16);
-        bar->ToolButton16->setChecked(*change.StartDown);
-        TMainToolBar::SetImage(bar->ToolButton16, *change.StartDown ? ToolStop : ToolStart);
-    }
-    if (change.CyclicEnabled)
-        bar->ToolButton13->setEnabled(*change.CyclicEnabled);
-    if (change.StartEnabled)
-        bar->ToolButton16->setEnabled(*change.StartEnabled);
+    Window.Links().Apply(change);
     if (change.Status)
         Window.SetStatusText(QString::fromStdString(*change.Status));
-    if (change.Lamps)
-        Window.SetLampTimer(*change.Lamps);
     if (change.CyclicTimerInterval) {
         if (*change.CyclicTimerInterval > 0)
             Timer3->start(*change.CyclicTimerInterval);
@@ -285,13 +271,13 @@ void TWindowLink::Apply(const TJobControls& change) {
     }
 }
 bool TWindowLink::CyclicDown() const {
-    return Window.ToolBar1->ToolButton13->isChecked();
+    return Window.Links().CyclicDown();
 }
 bool TWindowLink::RunArchiveDialog(TArchiveRangeDialog& dialog) {
     return Form7()->Run(dialog);
 }
 void TWindowLink::Render() {
-    Window.RenderDeviceView(Window.TabSet1->currentIndex());
+    Window.RenderDeviceView(Window.CurrentTab());
 }
 void TWindowLink::ProcessMessages() {
     // Paints the status text; user input waits for the job to be set up.

@@ -209,7 +209,7 @@ private slots:
                 seen.DialogOk = dialog->BitBtn1->isEnabled();
                 dialog->BitBtn2->click();
             });
-            win.ValueListEditor1->PressButton(2);
+            win.ValueListEditor1()->PressButton(2);
             win.ToolBar1->ToolButton14->click(); // released: the call is cancelled
         });
         w.Window->ToolBar1->ToolButton14->click();

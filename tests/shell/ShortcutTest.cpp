@@ -104,7 +104,7 @@ private slots:
         w.ToolBar1->ToolButton18->setChecked(true);
         w.ToolButton18Click(true);
         f.Select(0);
-        QTest::keyClick(w.ValueListEditor1, Qt::Key_Delete);
+        QTest::keyClick(w.ValueListEditor1(), Qt::Key_Delete);
         QCOMPARE(f.ModelTexts(), left);
     }
 

@@ -35,16 +35,16 @@ private slots:
         f.Open();
         TForm1& w = *f.Window;
         w.StartLinkClock();
-        QCOMPARE(w.StatusBar1->ClockPanel->text(), QString("00:00:00"));
-        QVERIFY(w.Timer1->isActive());
-        w.LinkClock = {23, 59, 59};
+        QCOMPARE(w.StatusBar1->ClockText(), QString("00:00:00"));
+        QVERIFY(w.Links().ClockRunning());
+        w.Links().SetClock({23, 59, 59});
         w.Timer1Timer();
-        QCOMPARE(w.StatusBar1->ClockPanel->text(), QString("00:00:00"));
+        QCOMPARE(w.StatusBar1->ClockText(), QString("00:00:00"));
         w.Timer1Timer();
-        QCOMPARE(w.StatusBar1->ClockPanel->text(), QString("00:00:01"));
+        QCOMPARE(w.StatusBar1->ClockText(), QString("00:00:01"));
         w.StopLinkClock();
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(w.StatusBar1->ClockPanel->text().isEmpty());
+        QVERIFY(!w.Links().ClockRunning());
+        QVERIFY(w.StatusBar1->ClockText().isEmpty());
     }
 
     void lamps() {
@@ -58,14 +58,14 @@ private slots:
             {true, true}, {true, false}, {true, false}, {false, false}};
         for (const auto& [tx, rx] : expected) {
             w.Timer2Timer();
-            QCOMPARE(w.StatusBar1->Lamps->TransmitLit(), tx);
-            QCOMPARE(w.StatusBar1->Lamps->ReceiveLit(), rx);
+            QCOMPARE(w.StatusBar1->TransmitLit(), tx);
+            QCOMPARE(w.StatusBar1->ReceiveLit(), rx);
         }
         receive = 100;
         w.Timer2Timer();
-        QVERIFY(w.StatusBar1->Lamps->ReceiveLit());
+        QVERIFY(w.StatusBar1->ReceiveLit());
         w.SetLampTimer(false); // the job ended: both dark
-        QVERIFY(!w.StatusBar1->Lamps->ReceiveLit());
+        QVERIFY(!w.StatusBar1->ReceiveLit());
         w.SetActivityCounters(nullptr, nullptr);
     }
 
@@ -75,7 +75,7 @@ private slots:
         TForm1& w = *f.Window;
         f.Select(0, 0);
         auto paneLeft = [&w] {
-            return w.StatusBar1->mapFrom(&w, w.TextArea->mapTo(&w, QPoint(0, 0))).x();
+            return w.StatusBar1->mapFrom(&w, w.Memo1->mapTo(&w, QPoint(0, 0))).x();
         };
         QCOMPARE(w.TabSet1->parentWidget(), static_cast<QWidget*>(w.StatusBar1));
         QCOMPARE(w.TabSet1->y(), 0);
@@ -121,8 +121,8 @@ private slots:
         w.SetStatusText(longest);
         QTest::qWait(50);
         QVERIFY(w.TabSet1->isVisible());
-        QLabel* pane = w.StatusBar1->StatusTextPanel;
-        const QRect paneRect(pane->mapTo(&w, QPoint(0, 0)), pane->size());
+        const QRect inBar = w.StatusBar1->StatusTextRect();
+        const QRect paneRect(w.StatusBar1->mapTo(&w, inBar.topLeft()), inBar.size());
         const QRect tabsRect(w.TabSet1->mapTo(&w, QPoint(0, 0)), w.TabSet1->size());
         QVERIFY2(w.rect().contains(paneRect), qPrintable(QString("%1,%2 %3x%4")
                                                              .arg(paneRect.x())
@@ -130,8 +130,9 @@ private slots:
                                                              .arg(paneRect.width())
                                                              .arg(paneRect.height())));
         QVERIFY(!paneRect.intersects(tabsRect));
-        QVERIFY2(pane->fontMetrics().horizontalAdvance(longest) <= pane->contentsRect().width(),
-                 qPrintable(QString::number(pane->contentsRect().width())));
+        QVERIFY2(QFontMetrics(w.StatusBar1->StatusTextFont()).horizontalAdvance(longest) <=
+                     paneRect.width(),
+                 qPrintable(QString::number(paneRect.width())));
         // The strip stays at the status bar's top edge, under the text pane.
         QCOMPARE(w.TabSet1->y(), 0);
         QVERIFY(tabsRect.bottom() < paneRect.top());
