@@ -262,15 +262,16 @@ void TForm1::ToolButton12Click() {
 }
 
 void TForm1::ShowHelpPage(const QString& page, QWidget* front) {
-    THelpWindow* help = HelpWindow();
-    // Above a modal dialog only its own children can be used.
-    QWidget* owner = front && front != this && front->isModal() ? front : this;
-    if (help->parentWidget() != owner) {
-        const bool wasVisible = help->isVisible();
-        help->setParent(owner, help->windowFlags());
-        if (wasVisible)
-            help->hide();
+    if (!front || front == this || !front->isModal()) {
+        HelpWindow()->ShowPage(page);
+        return;
     }
+    // Above a modal dialog only the dialog's own children can be used: the
+    // manual opens as one, and goes with the dialog (message boxes and the
+    // font dialog live only while they are shown).
+    auto* help = front->findChild<THelpWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!help)
+        help = new THelpWindow(front);
     help->ShowPage(page);
 }
 

@@ -2,6 +2,7 @@
 // button, and only while the button could be pressed; F1 opens the manual at
 // the page of the window or dialog in front.
 
+#include <QMessageBox>
 #include <QTextBrowser>
 
 #include "shell/ConnectionDialog.h"
@@ -142,6 +143,30 @@ private slots:
         }
         QCOMPARE(shown, QUrl("qrc:/shell/help/" + page));
         QVERIFY(usable);
+    }
+
+    // F1 in a message box that lives only while it is shown: the manual over it
+    // goes with it, and F1 in the window afterwards still opens the manual.
+    void helpOverADialogThatGoesAway() {
+        TWindowFixture f;
+        f.Open(Station);
+        TForm1& w = *f.Window;
+        bool shownOverBox = false;
+        {
+            QMessageBox box(QMessageBox::Information, "Соединение с узлом", "Узел закрыт",
+                            QMessageBox::Ok, &w);
+            WhenModal([&](QWidget* modal) {
+                QTest::keyClick(modal, Qt::Key_F1);
+                shownOverBox = OpenHelp(modal) != nullptr;
+                static_cast<QDialog*>(modal)->accept();
+            });
+            box.exec();
+        }
+        QVERIFY(shownOverBox);
+        QTest::keyClick(w.TreeView1, Qt::Key_F1);
+        THelpWindow* help = OpenHelp(&w);
+        QVERIFY(help);
+        QCOMPARE(help->Browser->source(), QUrl("qrc:/shell/help/window.html"));
     }
 
     // Each dialog of the window has its page, and the page has the anchor.
