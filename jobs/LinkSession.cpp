@@ -5,6 +5,18 @@
 
 namespace virs {
 
+namespace {
+
+// A hang-up nobody watches.
+class TQuietConnectionUi final : public TConnectionUi {
+public:
+    void SetStatus(const std::string&) override {}
+    void ShowMessage(TMessageIcon, const std::string&) override {}
+    bool ButtonDown() override { return false; }
+};
+
+} // namespace
+
 TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJobUi& ui,
                            std::filesystem::path folder, TClock now)
     : State(state),
@@ -48,6 +60,7 @@ bool TLinkSession::BeginConnect(int node) {
         node >= State.Base.NodeCount())
         return false;
     LinkRecord = State.Base.Nodes[node];
+    LinkKey = NodeKeyOf(State, node);
     State.LinkNode = static_cast<u8>(node);
     State.LinkPhase = TLinkPhase::Connecting;
     return true;
@@ -60,10 +73,22 @@ TConnectOutcome TLinkSession::RunConnect(TConnectionUi& ui) {
 void TLinkSession::FinishConnect(TConnectOutcome& outcome) {
     if (State.LinkPhase != TLinkPhase::Connecting)
         return;
+    const int node = NodeWithKey(State, LinkKey);
+    if (outcome.Connected && node < 0) {
+        // The station changed under the dialogue (the window refuses every
+        // edit while connecting; this guards whatever else edits it): the
+        // link is not attached to another node.
+        TQuietConnectionUi quiet;
+        DisconnectNode(LinkRecord, *outcome.Port, quiet);
+        outcome.Port.reset();
+        outcome.Connected = false;
+        outcome.Status = NodeGoneText;
+    }
     if (!outcome.Connected) {
         State.LinkPhase = TLinkPhase::Idle;
         return;
     }
+    State.LinkNode = static_cast<u8>(node);
     EndWorker();
     Port = std::move(outcome.Port);
     State.Exchange.MaxRegistersPerRequest = outcome.MaxRegistersPerRequest;

@@ -22,12 +22,15 @@
 #include "jobs/CompletionHandler.h"
 #include "jobs/Jobs.h"
 #include "jobs/ProgramState.h"
+#include "jobs/StationEdits.h"
 #include "link/ExchangeWorker.h"
 #include "link/MainThreadCall.h"
 #include "link/NodeConnection.h"
 #include "link/ProtocolLog.h"
 
 namespace virs {
+
+inline constexpr const char* NodeGoneText = "Узел удалён во время соединения, соединение разорвано";
 
 class TLinkSession {
 public:
@@ -58,6 +61,9 @@ public:
     TConnectOutcome RunConnect(TConnectionUi& ui);
     // Main thread, connecting → open when the outcome is connected (port kept,
     // exchange thread created parked, LinkOpen, chunk size), else → idle.
+    // LinkNode is found again by the node's identity; a node that is gone
+    // meanwhile gets no link: the modem is hung up, the port closed, and the
+    // outcome is a failure with NodeGoneText.
     void FinishConnect(TConnectOutcome& outcome);
     // Main thread: the link stayed open after a failed hang-up or close; makes
     // it usable again (Modbus time-outs, a new parked exchange thread).
@@ -99,6 +105,7 @@ private:
     // The node record as it was when the connection took it: the dialogue and
     // the hang-up go by it, whatever is edited meanwhile.
     TNode LinkRecord{};
+    u32 LinkKey = 0; // the identity of the node the connection took
     std::unique_ptr<ISerialPort> Port;
     std::unique_ptr<ExchangeWorker> WorkerThread; // uses Port: declared after it
 };

@@ -32,7 +32,29 @@ void ShiftNode(u8& index, int p, int by) {
         index = static_cast<u8>(index + by);
 }
 
+// Identities for nodes the edits here have not seen yet (the loaded base);
+// a node count that shrank without them drops the tail.
+void SyncNodeKeys(TProgramState& s) {
+    const auto count = static_cast<std::size_t>(s.Base.NodeCount());
+    while (s.NodeKeys.size() < count)
+        s.NodeKeys.push_back(s.NextNodeKey++);
+    s.NodeKeys.resize(count);
+}
+
 } // namespace
+
+u32 NodeKeyOf(TProgramState& s, int node) {
+    SyncNodeKeys(s);
+    return node >= 0 && node < s.Base.NodeCount() ? s.NodeKeys[node] : 0;
+}
+
+int NodeWithKey(TProgramState& s, u32 key) {
+    SyncNodeKeys(s);
+    for (std::size_t k = 0; key != 0 && k < s.NodeKeys.size(); ++k)
+        if (s.NodeKeys[k] == key)
+            return static_cast<int>(k);
+    return -1;
+}
 
 int IndexAfterMove(int index, int from, int to) {
     if (index == from)
@@ -47,8 +69,10 @@ int IndexAfterMove(int index, int from, int to) {
 TEditOutcome InsertNodeAt(TProgramState& s, int p) {
     if (LinkBusy(s))
         return Refused(RefuseWhileLinkBusy);
+    SyncNodeKeys(s);
     const TEditOutcome r = FromModel(s.Base.InsertNode(p));
     if (r.Done) {
+        s.NodeKeys.insert(s.NodeKeys.begin() + p, s.NextNodeKey++);
         if (HoldsNode(s))
             ShiftNode(s.LinkNode, p, +1);
         ShiftNode(s.JobNode, p, +1);
@@ -85,11 +109,13 @@ TEditOutcome DeleteItem(TProgramState& s, int node, int device, bool jobActive) 
     const bool isNode = device == NoDevice;
     if (isNode && HoldsNode(s) && node == s.LinkNode)
         return Refused(RefuseDeleteLinkNode);
+    SyncNodeKeys(s);
     const TEditOutcome r =
         FromModel(isNode ? s.Base.DeleteNode(node) : s.Base.DeleteDevice(node, device));
     if (!r.Done)
         return r;
     if (isNode) {
+        s.NodeKeys.erase(s.NodeKeys.begin() + node);
         if (HoldsNode(s))
             ShiftNode(s.LinkNode, node, -1);
         ShiftNode(s.JobNode, node, -1);
@@ -108,11 +134,15 @@ TEditOutcome MoveItem(TProgramState& s, int fromNode, int from, int toNode, int 
     const bool deviceMove = from != NoDevice;
     if (!deviceMove && HoldsNode(s) && fromNode == s.LinkNode)
         return Refused(RefuseMoveLinkNode);
+    SyncNodeKeys(s);
     const TEditOutcome r = FromModel(deviceMove ? s.Base.MoveDevice(fromNode, from, toNode, toIndex)
                                                 : s.Base.MoveNode(fromNode, toIndex));
     if (!r.Done)
         return r;
     if (!deviceMove) {
+        const u32 key = s.NodeKeys[fromNode];
+        s.NodeKeys.erase(s.NodeKeys.begin() + fromNode);
+        s.NodeKeys.insert(s.NodeKeys.begin() + toIndex, key);
         if (HoldsNode(s))
             s.LinkNode = static_cast<u8>(IndexAfterMove(s.LinkNode, fromNode, toIndex));
         s.JobNode = static_cast<u8>(IndexAfterMove(s.JobNode, fromNode, toIndex));

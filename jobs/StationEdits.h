@@ -43,6 +43,12 @@ TEditOutcome DeleteItem(TProgramState& state, int node, int device, bool jobActi
 TEditOutcome MoveItem(TProgramState& state, int fromNode, int from, int toNode, int toIndex,
                       bool jobActive);
 
+// The run-time identity of node `node` (0 when there is no such node); a node
+// keeps it through every insert, delete and move made here.
+u32 NodeKeyOf(TProgramState& state, int node);
+// The node with identity `key`; -1 when it is gone.
+int NodeWithKey(TProgramState& state, u32 key);
+
 // Index of an item after a move of the item at `from` to `to` in the same list.
 int IndexAfterMove(int index, int from, int to);
 

@@ -129,6 +129,62 @@ TEST(LinkPhaseTest, ConnectTakesTheNodeOfThePress) {
     EXPECT_FALSE(session.HasPort());
 }
 
+// Should the station change under the dialogue after all, the link follows
+// its node by identity: after an insert before it, the node's new index; when
+// the node is gone, no link at all (the port closed again).
+TEST(LinkPhaseTest, TheLinkFollowsItsNodeByIdentity) {
+    for (bool deleted : {false, true}) {
+        SCOPED_TRACE(deleted ? "deleted" : "moved on by an insert");
+        test::TPty pty;
+        test::TTempFolder folder;
+        TProgramState s;
+        Station(s, 3);
+        TDirectCall mainThread;
+        TLinkSession session(s, mainThread, folder.Path);
+        session.PortOpener = [&](unsigned) { return OpenSerialPort(pty.SlavePath); };
+        TQuietUi ui;
+        ASSERT_TRUE(session.BeginConnect(1));
+        TConnectOutcome outcome = session.RunConnect(ui);
+        ASSERT_TRUE(outcome.Connected);
+        s.LinkPhase = TLinkPhase::Idle; // an edit the refusal did not stop
+        s.LinkOpen = false;
+        ASSERT_TRUE(deleted ? DeleteItem(s, 1, NoDevice, false).Done : InsertNodeAt(s, 0).Done);
+        s.LinkPhase = TLinkPhase::Connecting;
+        session.FinishConnect(outcome);
+        if (deleted) {
+            EXPECT_FALSE(outcome.Connected);
+            EXPECT_EQ(outcome.Status, NodeGoneText);
+            EXPECT_EQ(s.LinkPhase, TLinkPhase::Idle);
+            EXPECT_FALSE(s.LinkOpen);
+            EXPECT_FALSE(session.HasPort());
+        } else {
+            EXPECT_TRUE(outcome.Connected);
+            EXPECT_EQ(s.LinkNode, 2);
+            EXPECT_EQ(s.Base.Nodes[s.LinkNode].NameSlot.Value.Get(), "N1");
+            TQuietUi closing;
+            EXPECT_TRUE(session.Disconnect(closing).Closed);
+        }
+    }
+}
+
+// Identities stay with their nodes through inserts, deletes and moves.
+TEST(LinkPhaseTest, NodeKeysFollowTheEdits) {
+    TProgramState s;
+    Station(s, 3);
+    const u32 k0 = NodeKeyOf(s, 0), k1 = NodeKeyOf(s, 1), k2 = NodeKeyOf(s, 2);
+    EXPECT_NE(k0, k1);
+    EXPECT_NE(k1, k2);
+    EXPECT_EQ(NodeKeyOf(s, 3), 0u);
+    ASSERT_TRUE(InsertNodeAt(s, 1).Done);                    // N0 new N1 N2
+    ASSERT_TRUE(MoveItem(s, 3, NoDevice, 0, 0, false).Done); // N2 N0 new N1
+    ASSERT_TRUE(DeleteItem(s, 2, NoDevice, false).Done);     // N2 N0 N1
+    EXPECT_EQ(NodeWithKey(s, k2), 0);
+    EXPECT_EQ(NodeWithKey(s, k0), 1);
+    EXPECT_EQ(NodeWithKey(s, k1), 2);
+    EXPECT_EQ(s.Base.Nodes[NodeWithKey(s, k1)].NameSlot.Value.Get(), "N1");
+    EXPECT_EQ(NodeWithKey(s, 0), -1);
+}
+
 TEST(LinkPhaseTest, AFailedConnectReturnsToIdle) {
     test::TTempFolder folder;
     TProgramState s;
