@@ -5,6 +5,18 @@
 
 namespace virs {
 
+namespace {
+
+// A hang-up nobody watches.
+class TQuietConnectionUi final : public TConnectionUi {
+public:
+    void SetStatus(const std::string&) override {}
+    void ShowMessage(TMessageIcon, const std::string&) override {}
+    bool ButtonDown() override { return false; }
+};
+
+} // namespace
+
 TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJobUi& ui,
                            std::filesystem::path folder, TClock now)
     : State(state),
@@ -43,17 +55,46 @@ void TLinkSession::EndWorker() {
     JobContext.Worker = nullptr;
 }
 
-TConnectOutcome TLinkSession::RunConnect(const TNode& node, TConnectionUi& ui) {
-    return ConnectNode(node, State.LineSettings, ui, PortOpener);
+bool TLinkSession::BeginConnect(int node) {
+    if (State.LinkPhase != TLinkPhase::Idle || State.LinkOpen || node < 0 ||
+        node >= State.Base.NodeCount())
+        return false;
+    LinkRecord = State.Base.Nodes[node];
+    LinkKey = NodeKeyOf(State, node);
+    State.LinkNode = static_cast<u8>(node);
+    State.LinkPhase = TLinkPhase::Connecting;
+    return true;
 }
 
-void TLinkSession::EnterConnected(TConnectOutcome& outcome, int node) {
+TConnectOutcome TLinkSession::RunConnect(TConnectionUi& ui) {
+    return ConnectNode(LinkRecord, State.LineSettings, ui, PortOpener);
+}
+
+void TLinkSession::FinishConnect(TConnectOutcome& outcome) {
+    if (State.LinkPhase != TLinkPhase::Connecting)
+        return;
+    const int node = NodeWithKey(State, LinkKey);
+    if (outcome.Connected && node < 0) {
+        // The station changed under the dialogue (the window refuses every
+        // edit while connecting; this guards whatever else edits it): the
+        // link is not attached to another node.
+        TQuietConnectionUi quiet;
+        DisconnectNode(LinkRecord, *outcome.Port, quiet);
+        outcome.Port.reset();
+        outcome.Connected = false;
+        outcome.Status = NodeGoneText;
+    }
+    if (!outcome.Connected) {
+        State.LinkPhase = TLinkPhase::Idle;
+        return;
+    }
+    State.LinkNode = static_cast<u8>(node);
     EndWorker();
     Port = std::move(outcome.Port);
     State.Exchange.MaxRegistersPerRequest = outcome.MaxRegistersPerRequest;
     CreateWorker();
     State.LinkOpen = true;
-    State.LinkNode = static_cast<u8>(node);
+    State.LinkPhase = TLinkPhase::Open;
 }
 
 void TLinkSession::Reattach() {
@@ -64,10 +105,14 @@ void TLinkSession::Reattach() {
     CreateWorker();
 }
 
-void TLinkSession::BeginDisconnect() {
+bool TLinkSession::BeginDisconnect() {
+    if (State.LinkPhase != TLinkPhase::Open || !State.LinkOpen)
+        return false;
+    State.LinkPhase = TLinkPhase::Closing;
     State.Exchange.AbortRequested = true;
     if (WorkerThread)
         WorkerThread->Terminate();
+    return true;
 }
 
 void TLinkSession::WaitWorkerEnded(const std::function<void()>& pump) {
@@ -88,8 +133,7 @@ void TLinkSession::WaitWorkerEnded(const std::function<void()>& pump) {
 TDisconnectOutcome TLinkSession::RunDisconnect(TConnectionUi& ui) {
     if (!Port)
         return {true, NodeClosedText};
-    const TNode node = State.Base.Nodes[State.LinkNode];
-    return DisconnectNode(node, *Port, ui);
+    return DisconnectNode(LinkRecord, *Port, ui);
 }
 
 void TLinkSession::FinishDisconnect(const TDisconnectOutcome& outcome) {
@@ -102,19 +146,26 @@ void TLinkSession::FinishDisconnect(const TDisconnectOutcome& outcome) {
     if (outcome.Closed) {
         Port.reset();
         State.LinkOpen = false;
+        State.LinkPhase = TLinkPhase::Idle;
+    } else if (State.LinkPhase == TLinkPhase::Closing) {
+        State.LinkPhase = TLinkPhase::Open;
     }
 }
 
 TConnectOutcome TLinkSession::Connect(int node, TConnectionUi& ui) {
-    const TNode record = State.Base.Nodes[node];
-    TConnectOutcome outcome = RunConnect(record, ui);
-    if (outcome.Connected)
-        EnterConnected(outcome, node);
+    if (!BeginConnect(node)) {
+        TConnectOutcome refused;
+        refused.Status = ConnectFailedText;
+        return refused;
+    }
+    TConnectOutcome outcome = RunConnect(ui);
+    FinishConnect(outcome);
     return outcome;
 }
 
 TDisconnectOutcome TLinkSession::Disconnect(TConnectionUi& ui, const std::function<void()>& pump) {
-    BeginDisconnect();
+    if (!BeginDisconnect())
+        return {!State.LinkOpen, State.LinkOpen ? NodeCloseFailedText : NodeClosedText};
     WaitWorkerEnded(pump);
     TDisconnectOutcome outcome = RunDisconnect(ui);
     FinishDisconnect(outcome);

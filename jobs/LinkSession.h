@@ -22,12 +22,15 @@
 #include "jobs/CompletionHandler.h"
 #include "jobs/Jobs.h"
 #include "jobs/ProgramState.h"
+#include "jobs/StationEdits.h"
 #include "link/ExchangeWorker.h"
 #include "link/MainThreadCall.h"
 #include "link/NodeConnection.h"
 #include "link/ProtocolLog.h"
 
 namespace virs {
+
+inline constexpr const char* NodeGoneText = "Узел удалён во время соединения, соединение разорвано";
 
 class TLinkSession {
 public:
@@ -46,25 +49,38 @@ public:
     TPortOpener PortOpener = OpenComPort;
     TArchiveSequencer* Archive = nullptr; // the archive walk, when attached
 
-    // ---- connection ----
-    // The dialogue; any thread, while the main thread leaves the link alone.
-    TConnectOutcome RunConnect(const TNode& node, TConnectionUi& ui);
-    // Main thread, after a successful RunConnect: port kept, exchange thread
-    // created parked, LinkOpen, LinkNode, chunk size.
-    void EnterConnected(TConnectOutcome& outcome, int node);
+    // ---- connection: idle → connecting → open → closing ----
+    // The phase lives in the program state (LinkPhase) so that the station
+    // edits can refuse what would pull the node away from the connection.
+    TLinkPhase Phase() const { return State.LinkPhase; }
+    // Main thread, idle → connecting: the connection takes `node` (LinkNode)
+    // and a copy of its record. False when not idle or the node does not exist.
+    bool BeginConnect(int node);
+    // The dialogue for the node taken by BeginConnect; any thread, while the
+    // main thread leaves the link alone.
+    TConnectOutcome RunConnect(TConnectionUi& ui);
+    // Main thread, connecting → open when the outcome is connected (port kept,
+    // exchange thread created parked, LinkOpen, chunk size), else → idle.
+    // LinkNode is found again by the node's identity; a node that is gone
+    // meanwhile gets no link: the modem is hung up, the port closed, and the
+    // outcome is a failure with NodeGoneText.
+    void FinishConnect(TConnectOutcome& outcome);
     // Main thread: the link stayed open after a failed hang-up or close; makes
     // it usable again (Modbus time-outs, a new parked exchange thread).
     void Reattach();
-    // Main thread: asks a running job to stop and tells the exchange thread to end.
-    void BeginDisconnect();
+    // Main thread, open → closing: asks a running job to stop and tells the
+    // exchange thread to end. False when the link is not open.
+    bool BeginDisconnect();
     // Waits until the exchange thread has ended. `pump` runs queued main-thread
     // calls when this waits on the main thread itself (programs without an
     // event loop); the window waits on another thread and passes nothing.
     void WaitWorkerEnded(const std::function<void()>& pump = {});
-    // The escape, hang-up and close; any thread, after WaitWorkerEnded.
+    // The escape, hang-up and close, by the link type the node was connected
+    // with; any thread, after WaitWorkerEnded.
     TDisconnectOutcome RunDisconnect(TConnectionUi& ui);
-    // Main thread: ends a job the closing cut off; on success LinkOpen false
-    // and the port released. The images and texts are the caller's.
+    // Main thread, closing → idle (closed: LinkOpen false, the port released)
+    // or back to open (the port stays open); ends a job the closing cut off.
+    // The images and texts are the caller's.
     void FinishDisconnect(const TDisconnectOutcome& outcome);
 
     // Both halves at once, for a caller on the main thread without an event loop.
@@ -86,6 +102,10 @@ private:
     IMainThreadCall& MainThread;
     TProtocolLog Log;
     TJobContext JobContext;
+    // The node record as it was when the connection took it: the dialogue and
+    // the hang-up go by it, whatever is edited meanwhile.
+    TNode LinkRecord{};
+    u32 LinkKey = 0; // the identity of the node the connection took
     std::unique_ptr<ISerialPort> Port;
     std::unique_ptr<ExchangeWorker> WorkerThread; // uses Port: declared after it
 };

@@ -3,6 +3,8 @@
 // (or by virs-cli, or by a test) and passed by reference to whatever needs it.
 // Its members keep the names the rest of the program knows them by.
 
+#include <vector>
+
 #include "acquisition/WorkArea.h"
 #include "jobs/ArchiveRange.h"
 #include "link/ModbusExchange.h"
@@ -11,11 +13,23 @@
 
 namespace virs {
 
+// The node connection, one phase at a time: idle → connecting → open →
+// closing → idle. A close that fails (the modem did not hang up, the port did
+// not close) goes back to open. While connecting or closing the station is not
+// edited: the connection holds its node from the press of the button on.
+enum class TLinkPhase : u8 { Idle, Connecting, Open, Closing };
+
 struct TProgramState {
     StationBase Base;           // the station model (SelNode / SelDevice inside)
     TStationFileGuard BaseFile; // what loading found, so saving never loses a damaged file
     bool LinkOpen = false;      // a node connection is open
-    u8 LinkNode = 0;            // which node is connected
+    u8 LinkNode = 0;            // which node is connected (or being connected or closed)
+    TLinkPhase LinkPhase = TLinkPhase::Idle;
+    // Run-time identities of the nodes in tree order, kept through inserts,
+    // deletes and moves by the station edits (jobs/StationEdits): a connection
+    // holds its node by identity while it is being made.
+    std::vector<u32> NodeKeys;
+    u32 NextNodeKey = 1;
     bool DeleteNoAsk = false; // "Не спрашивать больше" of the delete confirmation
     DeviceWorkArea WorkArea;  // the register blocks shared by all devices (starts zeroed)
 

@@ -4,7 +4,7 @@
 // connected node (LinkNode) and the job's node and device (JobNode, JobDevice)
 // on the same records, and refusing what would pull them away: deleting or
 // moving the connected node, deleting or moving anything while a job runs or
-// polling is on.
+// polling is on, and every edit while a connection is being made or closed.
 
 #include <string>
 
@@ -19,6 +19,9 @@ inline constexpr const char* RefuseMoveLinkNode =
     "Нельзя переместить узел, с которым установлено соединение. Сначала разорвите соединение.";
 inline constexpr const char* RefuseWhilePolling =
     "Нельзя удалять и перемещать узлы и приборы, пока идёт опрос. Сначала остановите опрос.";
+
+inline constexpr const char* RefuseWhileLinkBusy =
+    "Идёт соединение с узлом или его разрыв. Дождитесь окончания.";
 
 struct TEditOutcome {
     bool Done = false;
@@ -39,6 +42,12 @@ TEditOutcome DeleteItem(TProgramState& state, int node, int device, bool jobActi
 // `fromNode` to index toIndex of `toNode`.
 TEditOutcome MoveItem(TProgramState& state, int fromNode, int from, int toNode, int toIndex,
                       bool jobActive);
+
+// The run-time identity of node `node` (0 when there is no such node); a node
+// keeps it through every insert, delete and move made here.
+u32 NodeKeyOf(TProgramState& state, int node);
+// The node with identity `key`; -1 when it is gone.
+int NodeWithKey(TProgramState& state, u32 key);
 
 // Index of an item after a move of the item at `from` to `to` in the same list.
 int IndexAfterMove(int index, int from, int to);

@@ -39,7 +39,11 @@ THelpWindow::THelpWindow(QWidget* parent) : QDialog(parent) {
 }
 
 void THelpWindow::ShowHome() {
-    Browser->setSource(QUrl("qrc:/shell/help/index.html"));
+    ShowPage("index.html");
+}
+
+void THelpWindow::ShowPage(const QString& page) {
+    Browser->setSource(QUrl("qrc:/shell/help/" + page));
     show();
     raise();
     activateWindow();

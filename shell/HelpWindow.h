@@ -12,6 +12,8 @@ class THelpWindow : public QDialog {
 public:
     explicit THelpWindow(QWidget* parent = nullptr);
     void ShowHome();
+    // Shows `page` of the manual ("file.html" or "file.html#anchor").
+    void ShowPage(const QString& page);
     QTextBrowser* Browser;
 };
 

@@ -29,6 +29,16 @@ public:
     virtual int JobDevice() const = 0;
     // A job is running now (started and not ended).
     virtual bool JobRunning() const = 0;
+
+    // A connection is being made or closed (the connect button's dialogue runs).
+    virtual bool LinkBusy() const { return false; }
+    // The window wants to close while the link is busy: a connect in progress
+    // is cancelled as by releasing the button (the call is hung up), a close
+    // in progress is awaited. `unattended` (a signal, nobody at the screen):
+    // messages go to the standard error output instead of message boxes, and
+    // an open message box is closed. The controller calls the window's
+    // LinkSettled() when the link has settled.
+    virtual void CancelForClose(bool unattended) { (void)unattended; }
 };
 
 } // namespace virs

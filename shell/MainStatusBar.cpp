@@ -1,5 +1,7 @@
 #include "shell/MainStatusBar.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QPainter>
 
@@ -43,6 +45,19 @@ TMainStatusBar::TMainStatusBar(QWidget* parent) : QStatusBar(parent) {
     addWidget(ClockPanel);
     addWidget(Lamps);
     addWidget(StatusTextPanel, 1);
+}
+
+void TMainStatusBar::ReserveTabRow(int height) {
+    TabRow = height;
+    setContentsMargins(0, height, 0, 0);
+    const int panels = std::max({ClockPanel->sizeHint().height(), Lamps->sizeHint().height(),
+                                 StatusTextPanel->sizeHint().height()});
+    setFixedHeight(height + panels + 4);
+}
+
+QRect TMainStatusBar::StatusTextRect() const {
+    const QRect inner = StatusTextPanel->contentsRect();
+    return {StatusTextPanel->mapTo(this, inner.topLeft()), inner.size()};
 }
 
 int TMainStatusBar::TextPanelLeft() const {

@@ -1,5 +1,7 @@
 #include "shell/MainWindow.h"
 
+#include <cstdio>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -15,6 +17,7 @@
 #include "shell/HelpWindow.h"
 #include "shell/ParamEditor.h"
 #include "shell/ShellImages.h"
+#include "shell/ShellShortcuts.h"
 #include "shell/ShellTexts.h"
 #include "shell/ViewTabs.h"
 
@@ -66,44 +69,7 @@ void TForm1::BuildLayout() {
     TreeView1->setObjectName("TreeView1");
     TreeView1->setMinimumWidth(177);
 
-    Panel1 = new QWidget(this);
-    Panel1->setObjectName("Panel1");
-    Panel1->setMinimumWidth(245);
-    auto* nodeBox = new QWidget(Panel1);
-    auto* nodeLayout = new QVBoxLayout(nodeBox);
-    nodeLayout->setContentsMargins(0, 0, 0, 0);
-    nodeLayout->setSpacing(2);
-    NodeCaption = new QLabel(texts::CaptionNode, nodeBox);
-    NodeCaption->setObjectName("NodeCaption");
-    ValueListEditor1 = new TPropertyList(nodeBox);
-    ValueListEditor1->setObjectName("ValueListEditor1");
-    nodeLayout->addWidget(NodeCaption);
-    nodeLayout->addWidget(ValueListEditor1, 1);
-    DeviceBox = new QWidget(Panel1);
-    auto* deviceLayout = new QVBoxLayout(DeviceBox);
-    deviceLayout->setContentsMargins(0, 0, 0, 0);
-    deviceLayout->setSpacing(2);
-    DeviceCaption = new QLabel(texts::CaptionDevice, DeviceBox);
-    DeviceCaption->setObjectName("DeviceCaption");
-    ValueListEditor2 = new TPropertyList(DeviceBox);
-    ValueListEditor2->setObjectName("ValueListEditor2");
-    deviceLayout->addWidget(DeviceCaption);
-    deviceLayout->addWidget(ValueListEditor2, 1);
-    for (QLabel* caption : {NodeCaption, DeviceCaption}) {
-        QFont bold = caption->font();
-        bold.setBold(true);
-        caption->setFont(bold);
-        caption->setAlignment(Qt::AlignCenter);
-        caption->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    }
-    PanelSplitter = new QSplitter(Qt::Vertical, Panel1);
-    PanelSplitter->setObjectName("PanelSplitter");
-    PanelSplitter->setChildrenCollapsible(false);
-    PanelSplitter->addWidget(nodeBox);
-    PanelSplitter->addWidget(DeviceBox);
-    auto* panelLayout = new QVBoxLayout(Panel1);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->addWidget(PanelSplitter);
+    Panel1 = new TPropertyPanel(this);
 
     TextArea = new QWidget(this);
     TextArea->setMinimumWidth(150);
@@ -147,14 +113,13 @@ void TForm1::BuildLayout() {
     TabSet1->setExpanding(false);
     TabSet1->setFocusPolicy(Qt::NoFocus);
     TabSet1->addTab(device_view_table::CurrentCaption); // sizes the strip; emptied below
-    StatusBar1->setMinimumHeight(TabSet1->sizeHint().height() + 2);
+    // Two rows: the tabs on top at the text pane's left edge, below them the
+    // clock, the lamps and the status text over the whole width.
+    StatusBar1->ReserveTabRow(TabSet1->sizeHint().height());
     while (TabSet1->count() > 0)
         TabSet1->removeTab(0);
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(1000);
-    Timer2 = new QTimer(this);
-    Timer2->setInterval(100);
+    LinkControls = new TLinkControls(*ToolBar1, *StatusBar1, this);
 
     setMinimumSize(640, 420);
     resize(909, 387 + ToolBar1->sizeHint().height() + StatusBar1->minimumHeight());
@@ -188,19 +153,18 @@ void TForm1::ConnectHandlers() {
     connect(t->N11, &QAction::triggered, this, [this] { RunUtility(Services.FirmwareUpdate); });
     connect(t->N6, &QAction::triggered, this, &TForm1::FontItemClick);
     connect(TabSet1, &QTabBar::currentChanged, this, &TForm1::TabSet1Change);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(Timer2, &QTimer::timeout, this, &TForm1::Timer2Timer);
+    new TShellShortcuts(*this);
     connect(MainSplitter, &QSplitter::splitterMoved, this, [this] {
         TabsMoved = true;
         PlaceTabStrip();
     });
-    connect(ValueListEditor1, &TPropertyList::StringsChanged, this,
+    connect(ValueListEditor1(), &TPropertyList::StringsChanged, this,
             &TForm1::ValueListEditor1StringsChange);
-    connect(ValueListEditor2, &TPropertyList::StringsChanged, this,
+    connect(ValueListEditor2(), &TPropertyList::StringsChanged, this,
             &TForm1::ValueListEditor2StringsChange);
-    connect(ValueListEditor1, &TPropertyList::EditButtonClicked, this,
+    connect(ValueListEditor1(), &TPropertyList::EditButtonClicked, this,
             &TForm1::ValueListEditor1EditButtonClick);
-    connect(ValueListEditor2, &TPropertyList::EditButtonClicked, this,
+    connect(ValueListEditor2(), &TPropertyList::EditButtonClicked, this,
             &TForm1::ValueListEditor2EditButtonClick);
 }
 
@@ -212,15 +176,13 @@ void TForm1::EmptyTreeState() {
           t->ToolButton9, t->ToolButton14, t->ToolButton16, t->ToolButton13})
         b->setEnabled(false);
     ShowNodeControls(false);
-    DeviceBox->hide();
+    Panel1->ShowDeviceRows(false);
     TabSet1->setEnabled(false);
     TabSet1->hide();
 }
 
 void TForm1::ShowNodeControls(bool on) {
-    NodeCaption->setVisible(on);
-    ValueListEditor1->setVisible(on);
-    PanelSplitter->setVisible(on);
+    Panel1->ShowNodeRows(on);
 }
 
 void TForm1::BuildStationTree() {
@@ -255,11 +217,11 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
     const bool linkOpen = ProgramState.LinkOpen;
     base.SelNode = static_cast<u8>(node);
     if (device == NoDevice) {
-        DeviceBox->hide();
+        Panel1->ShowDeviceRows(false);
         base.SelDevice = NoDevice;
         if (DetailMode())
             FillNodePanel();
-        t->ToolButton5->setEnabled(!linkOpen);
+        t->ToolButton5->setEnabled(StationEditable());
         t->ToolButton13->setEnabled(false);
         t->ToolButton16->setEnabled(false);
         t->ToolButton14->setEnabled(Controller && !ReadOnly &&
@@ -275,7 +237,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
     }
     base.SelDevice = static_cast<u8>(device);
     Memo1->show();
-    DeviceBox->show();
+    Panel1->ShowDeviceRows(true);
     if (DetailMode()) {
         FillNodePanel();
         FillDevicePanel();
@@ -283,7 +245,7 @@ void TForm1::TreeView1Change(QTreeWidgetItem* item) {
     const TDeviceType type = base.Devices[node][device].DeviceType;
     t->ToolButton5->setEnabled(false);
     t->ToolButton14->setEnabled(false);
-    t->ToolButton20->setEnabled(!linkOpen);
+    t->ToolButton20->setEnabled(StationEditable());
     ShowDeviceControls(type);
     if (type != DeviceOff)
         RebuildTabs(type);
@@ -322,6 +284,10 @@ void TForm1::RebuildTabs(TDeviceType type) {
     }
     PlaceTabStrip();
     TabSet1Change(index);
+}
+
+int TForm1::CurrentTab() const {
+    return TabSet1->currentIndex();
 }
 
 void TForm1::TabSet1Change(int index) {
@@ -395,24 +361,42 @@ void TForm1::PlaceTabStrip() {
     const int x = std::max(0, StatusBar1->mapFrom(this, paneLeft).x() - (TabsMoved ? 10 : 0));
     const QSize hint = TabSet1->sizeHint();
     TabSet1->setGeometry(x, 0, std::min(hint.width(), std::max(0, StatusBar1->width() - x)),
-                         std::min(hint.height(), StatusBar1->height()));
+                         std::min(hint.height(), StatusBar1->TabRowHeight()));
     TabSet1->raise();
 }
 
 // ---------------------------------------------------------------- window events
 
 bool TForm1::CloseQuery() {
+    if (Controller && Controller->LinkBusy()) {
+        // A connect or a close is under way: the connect is cancelled (its
+        // call hung up), a close is awaited, and the window closes when the
+        // link has settled (LinkSettled).
+        ClosePending = true;
+        Controller->CancelForClose(Terminating);
+        return false;
+    }
+    ClosePending = false;
     const TSaveReport saved =
         ReadOnly ? TSaveReport{}
                  : SaveStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
-    if (!saved.Message.empty())
+    if (!saved.Message.empty() && !Terminating)
         ShowMessage(saved.Ok ? QMessageBox::Warning : QMessageBox::Critical,
                     QString::fromStdString(saved.Message));
+    else if (!saved.Message.empty())
+        std::fprintf(stderr, "%s\n", saved.Message.c_str());
     if (ProgramState.LinkOpen) {
+        if (Terminating && Controller)
+            Controller->CancelForClose(true);
         ToolBar1->ToolButton14->setChecked(false);
         ToolButton14Click(false);
-        if (ProgramState.LinkOpen)
-            return false;
+        if (ProgramState.LinkOpen) {
+            if (!Terminating)
+                return false;
+            // The session ends all the same; the call may still be up.
+            std::fprintf(stderr, "%s: %s\n", texts::MainTitle,
+                         StatusBar1->StatusText().toUtf8().constData());
+        }
     }
     return true;
 }
@@ -422,6 +406,8 @@ void TForm1::closeEvent(QCloseEvent* event) {
         if (Help)
             Help->close();
         event->accept();
+        if (Terminating)
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     } else {
         event->ignore();
     }

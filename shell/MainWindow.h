@@ -4,7 +4,11 @@
 // base.dat at start and saves it on close, keeps the tree in the order of the
 // model and decides which commands the current selection allows.
 //
-// The member functions are spread over three files along their seams:
+// The window composes owners that keep their widgets to themselves: the tool
+// bar (TMainToolBar), the station tree (TStationTree), the property panel
+// (TPropertyPanel), the status bar (TMainStatusBar) and the link's controls
+// (TLinkControls: buttons, clock, lamps). The member functions are spread over
+// four files along their seams:
 // MainWindow.cpp (layout, start-up, selection, tabs, close),
 // MainWindowCommands.cpp (tool bar and menu commands, drag and drop),
 // MainWindowPanels.cpp (the node and device property panels) and
@@ -27,10 +31,12 @@
 #include "model/StationLock.h"
 #include "shell/LinkClock.h"
 #include "shell/LinkController.h"
+#include "shell/LinkControls.h"
 #include "shell/MainStatusBar.h"
 #include "shell/MainToolBar.h"
 #include "shell/PortList.h"
 #include "shell/PropertyList.h"
+#include "shell/PropertyPanel.h"
 #include "shell/StationTree.h"
 #include "views/DeviceView.h"
 #include "views/ViewLocale.h"
@@ -93,26 +99,34 @@ public:
     void ApplyLinkState();
     // The utilities menu and dragging, by whether a link is open.
     void ApplyMenuState();
+    // The link has settled (idle or open) after a connect or a close: the
+    // commands follow it, and a close that waited for it goes on.
+    void LinkSettled();
+    // SIGTERM, SIGHUP, Ctrl+C: the window closes as through its close button,
+    // after a connect in progress has been cancelled, and the program ends
+    // even when the link cannot be closed (saying why on the error output).
+    void RequestTermination();
+    // Nothing changes the station's structure while a link is open or is
+    // being made or closed.
+    bool StationEditable() const;
     void RefreshPanels();
 
-    // ---- components, under their form names ----
+    // ---- components, under their form names; each owns its own widgets ----
     TMainToolBar* ToolBar1;
     TStationTree* TreeView1;
-    QWidget* Panel1;
-    QLabel* NodeCaption; // "Узел"
-    TPropertyList* ValueListEditor1;
-    QSplitter* PanelSplitter;
-    QWidget* DeviceBox;    // caption "Прибор" and the device panel
-    QLabel* DeviceCaption; // "Прибор"
-    TPropertyList* ValueListEditor2;
-    QSplitter* MainSplitter;
-    QWidget* TextArea;
+    TPropertyPanel* Panel1; // the node and device panels
     QPlainTextEdit* Memo1;
     QTabBar* TabSet1;
     TMainStatusBar* StatusBar1;
-    QTimer* Timer1; // link clock, 1 s
-    QTimer* Timer2; // activity lamps, 100 ms
-    TLinkClock LinkClock;
+    TPropertyList* ValueListEditor1() const { return Panel1->NodeList(); }
+    TPropertyList* ValueListEditor2() const { return Panel1->DeviceList(); }
+    // The link's buttons, the clock (Timer1) and the lamps (Timer2).
+    TLinkControls& Links() { return *LinkControls; }
+    // The view tab selected now (the view code of a job).
+    int CurrentTab() const;
+    // Every click of the connect button first stops dragging in the tree;
+    // ApplyLinkState sets it again from the link.
+    void SuspendTreeDrag();
 
     // ---- handlers ----
     void BuildStationTree();
@@ -132,8 +146,8 @@ public:
     void ToolButton12Click(); // справка
     void FontItemClick();
     void TabSet1Change(int index);
-    void Timer1Timer();
-    void Timer2Timer();
+    void Timer1Timer(); // the link clock's second
+    void Timer2Timer(); // the lamps' tick
     // Drops `dragged` on `target`: moves the tree item and the model. False when
     // the move is refused.
     bool MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target);
@@ -154,6 +168,9 @@ public:
     TForm3* Form3();
     TForm6* Form6();
     THelpWindow* HelpWindow();
+    // The manual at `page`, over `front` (the window or dialog the operator
+    // pressed F1 in; a modal dialog keeps the manual usable above it).
+    void ShowHelpPage(const QString& page, QWidget* front);
 
     bool DetailMode() const;
     int SelNode() const { return ProgramState.Base.SelNode; }
@@ -188,12 +205,14 @@ private:
     // window shows the station read-only: no connection, nothing saved.
     TStationLock StationLock;
     bool ReadOnly = false;
+    bool ClosePending = false; // a close waits for the link to settle
+    bool Terminating = false;  // the close comes from a signal
     TViewLocale ViewLocale;
     TLinkController* Controller = nullptr;
     TShellServices Services;
-    std::atomic<std::int32_t> OwnTransmit{0}, OwnReceive{0};
-    std::atomic<std::int32_t>* TxActivity = &OwnTransmit;
-    std::atomic<std::int32_t>* RxActivity = &OwnReceive;
+    QSplitter* MainSplitter; // tree | property panel | text pane
+    QWidget* TextArea;       // the text pane's column
+    TLinkControls* LinkControls;
     bool PanelFilling = false;
     bool TabsMoved = false; // the strip sits 10 pixels left of the pane after the first move
     bool StartShown = false;

@@ -57,11 +57,9 @@ void TForm1::ToolButton5Click() {
         ToolBar1->ToolButton7->setEnabled(true);
         ToolBar1->ToolButton18->setEnabled(true);
     }
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(base.Nodes[p].NameSlot.Value.Get()));
-    TStationTree::SetImage(item, NodeImage(base.Nodes[p].LinkType));
-    TreeView1->insertTopLevelItem(p, item);
-    TreeView1->setCurrentItem(item);
+    TreeView1->setCurrentItem(TreeView1->InsertItem(
+        p, NoDevice, QString::fromStdString(base.Nodes[p].NameSlot.Value.Get()),
+        NodeImage(base.Nodes[p].LinkType)));
 }
 
 void TForm1::ToolButton6Click() {
@@ -76,15 +74,10 @@ void TForm1::ToolButton6Click() {
         ShowMessage(QMessageBox::Warning, QString::fromStdString(edit.Refusal));
         return;
     }
-    QTreeWidgetItem* nodeItem = TreeView1->Item(node);
-    auto* item = new QTreeWidgetItem;
     const TDevice& record = base.Devices[node][q];
-    item->setText(0, QString::fromStdString(record.NameSlot.Value.Get()));
-    TStationTree::SetImage(item, DeviceImage(record.DeviceType));
-    nodeItem->insertChild(q, item);
-    if (device == NoDevice)
-        nodeItem->setExpanded(true);
-    TreeView1->setCurrentItem(item);
+    TreeView1->setCurrentItem(
+        TreeView1->InsertItem(node, q, QString::fromStdString(record.NameSlot.Value.Get()),
+                              DeviceImage(record.DeviceType), device == NoDevice));
 }
 
 void TForm1::ToolButton20Click() {
@@ -98,11 +91,9 @@ void TForm1::ToolButton20Click() {
         return;
     }
     const TDevice& clone = base.Devices[node][device + 1];
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, QString::fromStdString(clone.NameSlot.Value.Get()));
-    TStationTree::SetImage(item, DeviceImage(clone.DeviceType));
-    TreeView1->Item(node)->insertChild(device + 1, item);
-    TreeView1->setCurrentItem(item);
+    TreeView1->setCurrentItem(
+        TreeView1->InsertItem(node, device + 1, QString::fromStdString(clone.NameSlot.Value.Get()),
+                              DeviceImage(clone.DeviceType)));
 }
 
 void TForm1::ToolButton7Click() {
@@ -196,7 +187,7 @@ void TForm1::ToolButton9Click() {
     if (base.SelNode >= base.NodeCount())
         return;
     const bool onDevice = base.SelDevice != NoDevice;
-    TPropertyList* panel = onDevice ? ValueListEditor2 : ValueListEditor1;
+    TPropertyList* panel = onDevice ? ValueListEditor2() : ValueListEditor1();
     const int firstParamRow = onDevice ? 5 : 4;
     const int row = panel->CurrentRow();
     if (row < firstParamRow)
@@ -261,6 +252,20 @@ void TForm1::ToolButton12Click() {
     help->ShowHome();
 }
 
+void TForm1::ShowHelpPage(const QString& page, QWidget* front) {
+    if (!front || front == this || !front->isModal()) {
+        HelpWindow()->ShowPage(page);
+        return;
+    }
+    // Above a modal dialog only the dialog's own children can be used: the
+    // manual opens as one, and goes with the dialog (message boxes and the
+    // font dialog live only while they are shown).
+    auto* help = front->findChild<THelpWindow*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!help)
+        help = new THelpWindow(front);
+    help->ShowPage(page);
+}
+
 // ---------------------------------------------------------------- drag and drop
 
 bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {
@@ -282,25 +287,7 @@ bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {
         return false;
     }
 
-    {
-        const QSignalBlocker quiet(TreeView1);
-        TreeView1->setUpdatesEnabled(false);
-        QTreeWidgetItem* moved = nullptr;
-        if (deviceMove) {
-            moved = TreeView1->Item(fromNode)->takeChild(from);
-            QTreeWidgetItem* newParent = TreeView1->Item(toNode);
-            newParent->insertChild(toIndex, moved);
-            newParent->setExpanded(true);
-        } else {
-            const bool expanded = dragged->isExpanded();
-            moved = TreeView1->takeTopLevelItem(fromNode);
-            TreeView1->insertTopLevelItem(toIndex, moved);
-            moved->setExpanded(expanded);
-        }
-        TreeView1->setCurrentItem(moved);
-        TreeView1->setUpdatesEnabled(true);
-        LastSelected = moved;
-    }
+    LastSelected = TreeView1->MoveItemTo(fromNode, from, toNode, toIndex);
     // The moved item is still the selected one; its node may have changed, so
     // the title and the panels follow it.
     SetTitle();

@@ -1,6 +1,8 @@
 // TForm1: what the link, the jobs and the completion handler reach the window
 // through, the status bar's clock and lamps, and the link buttons.
 
+#include <QTimer>
+
 #include "shell/MainWindow.h"
 #include "shell/ShellImages.h"
 #include "shell/ShellTexts.h"
@@ -19,8 +21,7 @@ void TForm1::SetServices(TShellServices services) {
 
 void TForm1::SetActivityCounters(std::atomic<std::int32_t>* transmit,
                                  std::atomic<std::int32_t>* receive) {
-    TxActivity = transmit ? transmit : &OwnTransmit;
-    RxActivity = receive ? receive : &OwnReceive;
+    LinkControls->SetActivityCounters(transmit, receive);
 }
 
 void TForm1::ShowMessage(QMessageBox::Icon icon, const QString& message) {
@@ -40,42 +41,23 @@ void TForm1::SetStatusText(const QString& text) {
 }
 
 void TForm1::StartLinkClock() {
-    LinkClock.Reset();
-    StatusBar1->ClockPanel->setText(QString::fromStdString(LinkClock.Text()));
-    Timer1->start();
+    LinkControls->StartClock();
 }
 
 void TForm1::StopLinkClock() {
-    Timer1->stop();
-    StatusBar1->ClockPanel->clear();
+    LinkControls->StopClock();
 }
 
 void TForm1::Timer1Timer() {
-    LinkClock.Tick();
-    StatusBar1->ClockPanel->setText(QString::fromStdString(LinkClock.Text()));
+    LinkControls->ClockTick();
 }
 
 void TForm1::SetLampTimer(bool on) {
-    if (on) {
-        Timer2->start();
-        return;
-    }
-    Timer2->stop();
-    StatusBar1->Lamps->SetLit(false, false);
+    LinkControls->SetLampTimer(on);
 }
 
-// Each lamp stays lit while its counter lasts; a frame of n bytes keeps it lit
-// for about n × 10 ms.
 void TForm1::Timer2Timer() {
-    auto lamp = [](std::atomic<std::int32_t>& counter) {
-        if (counter.load() <= 0)
-            return false;
-        counter.fetch_sub(10);
-        return true;
-    };
-    const bool transmit = lamp(*TxActivity);
-    const bool receive = lamp(*RxActivity);
-    StatusBar1->Lamps->SetLit(transmit, receive);
+    LinkControls->LampTick();
 }
 
 void TForm1::SetNodeImage(int node, int image) {
@@ -86,17 +68,45 @@ void TForm1::SetDeviceImage(int node, int device, int image) {
     TStationTree::SetImage(TreeView1->Item(node, device), image);
 }
 
+void TForm1::SuspendTreeDrag() {
+    TreeView1->SetAutoDrag(false);
+}
+
+bool TForm1::StationEditable() const {
+    return !ProgramState.LinkOpen && ProgramState.LinkPhase == TLinkPhase::Idle;
+}
+
 void TForm1::ApplyLinkState() {
-    const bool free = !ProgramState.LinkOpen;
+    const bool free = StationEditable();
     TMainToolBar* t = ToolBar1;
     t->ToolButton5->setEnabled(free);
     t->ToolButton6->setEnabled(free);
     t->ToolButton7->setEnabled(free);
+    if (!free)
+        t->ToolButton20->setEnabled(false);
     ApplyMenuState();
 }
 
+void TForm1::LinkSettled() {
+    ApplyLinkState();
+    if (!ClosePending)
+        return;
+    if (ProgramState.LinkOpen && !Terminating) {
+        // The close the window waited for failed; the operator has been told
+        // why, and the window stays open.
+        ClosePending = false;
+        return;
+    }
+    QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TForm1::RequestTermination() {
+    Terminating = true;
+    close();
+}
+
 void TForm1::ApplyMenuState() {
-    const bool free = !ProgramState.LinkOpen;
+    const bool free = StationEditable();
     TMainToolBar* t = ToolBar1;
     // The utilities take a serial port of their own and wait while a node is
     // connected, so none can take over the node's port; a utility this build

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "shell/ConnectionDialog.h"
 #include "shell/MainWindow.h"
@@ -28,12 +29,35 @@ QString Text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-// A parameter value on one line of the panel; its line breaks are kept in the
-// base and edited in the parameter editor.
-QString OneLine(const std::string& value) {
+// A panel row is one line: a line break of a name or parameter value shows as
+// this mark, which no stored text can hold (it has no Windows-1251 code), and
+// turns back into the value's own line break when the row is typed in.
+constexpr char16_t LineBreakMark = u'\u21B5'; // ↵
+
+// The line break a stored value uses (CR LF, as the parameter editor writes it,
+// unless the value already breaks its lines otherwise).
+QString LineBreakOf(const QString& value) {
+    const qsizetype at = value.indexOf(QRegularExpression("[\r\n]"));
+    if (at < 0)
+        return "\r\n";
+    if (value[at] == '\r')
+        return value.mid(at + 1, 1) == "\n" ? "\r\n" : "\r";
+    return "\n";
+}
+
+QString RowText(const std::string& value) {
     QString text = Text(value);
-    text.replace("\r\n", " ").replace('\r', ' ').replace('\n', ' ');
+    text.replace("\r\n", QChar(LineBreakMark))
+        .replace('\r', QChar(LineBreakMark))
+        .replace('\n', QChar(LineBreakMark));
     return text;
+}
+
+// What a typed row stores, given the value it replaces.
+std::string StoredText(const QString& typed, const std::string& previous) {
+    QString text = typed;
+    text.replace(QChar(LineBreakMark), LineBreakOf(Text(previous)));
+    return text.toStdString();
 }
 
 TRowProps ButtonRow(bool readOnly, int maxLength = 255) {
@@ -77,11 +101,11 @@ void TForm1::FillNodePanel() {
     if (base.SelNode >= base.NodeCount())
         return;
     const TNode& node = base.Nodes[base.SelNode];
-    TPropertyList* list = ValueListEditor1;
+    TPropertyList* list = ValueListEditor1();
     PanelFilling = true;
     list->BeginUpdate();
     list->Clear();
-    list->AddRow(Text(node.NameSlot.Caption.Get()), Text(node.NameSlot.Value.Get()),
+    list->AddRow(Text(node.NameSlot.Caption.Get()), RowText(node.NameSlot.Value.Get()),
                  ButtonRow(false));
     list->AddRow(texts::RowLinkType, LinkTypeName(node.LinkType), ButtonRow(true, 0));
     TRowProps readOnly;
@@ -96,11 +120,11 @@ void TForm1::FillDevicePanel() {
     const TDevice* device = CurrentDevice();
     if (!device)
         return;
-    TPropertyList* list = ValueListEditor2;
+    TPropertyList* list = ValueListEditor2();
     PanelFilling = true;
     list->BeginUpdate();
     list->Clear();
-    list->AddRow(Text(device->NameSlot.Caption.Get()), Text(device->NameSlot.Value.Get()),
+    list->AddRow(Text(device->NameSlot.Caption.Get()), RowText(device->NameSlot.Value.Get()),
                  ButtonRow(false));
     TRowProps pick;
     pick.Style = TEditStyle::PickList;
@@ -123,7 +147,7 @@ void TForm1::AddParamRows(TPropertyList* list, const TParamSlot* params, int cou
     for (int k = 0; k < count; ++k) {
         if (!params[k].Used)
             continue;
-        list->AddRow(Text(params[k].Caption.Get()), OneLine(params[k].Value.Get()),
+        list->AddRow(Text(params[k].Caption.Get()), RowText(params[k].Value.Get()),
                      ButtonRow(false));
         ++used;
     }
@@ -148,13 +172,13 @@ void TForm1::ValueListEditor1StringsChange(int row) {
     if (PanelFilling || base.SelNode >= base.NodeCount())
         return;
     TNode& node = base.Nodes[base.SelNode];
-    const std::string value = ValueListEditor1->Value(row).toStdString();
+    const QString value = ValueListEditor1()->Value(row);
     if (row == 1) {
-        node.NameSlot.Value.Set(value);
+        node.NameSlot.Value.Set(StoredText(value, node.NameSlot.Value.Get()));
     } else if (row >= NodeFirstParamRow) {
         const int slot = SlotOfRow(node.Params, NodeParamSlots, row, NodeFirstParamRow);
         if (slot >= 0)
-            node.Params[slot].Value.Set(value);
+            node.Params[slot].Value.Set(StoredText(value, node.Params[slot].Value.Get()));
     }
     SyncNodeText();
     SetTitle();
@@ -170,10 +194,10 @@ void TForm1::ValueListEditor2StringsChange(int row) {
         SelDevice() == Controller->JobDevice() &&
         (t->ToolButton16->isChecked() || t->ToolButton13->isChecked()))
         return;
-    const QString value = ValueListEditor2->Value(row);
+    const QString value = ValueListEditor2()->Value(row);
     switch (row) {
     case 1:
-        device->NameSlot.Value.Set(value.toStdString());
+        device->NameSlot.Value.Set(StoredText(value, device->NameSlot.Value.Get()));
         break;
     case 2:
         for (int code = 0; code < DeviceTypeCount; ++code) {
@@ -192,14 +216,14 @@ void TForm1::ValueListEditor2StringsChange(int row) {
         if (ok && number >= FirstNetAddress && number <= LastNetAddress)
             device->NetAddress = static_cast<u8>(number);
         else if (!value.trimmed().isEmpty())
-            ValueListEditor2->RestoreValue(row, QString::number(device->NetAddress));
+            ValueListEditor2()->RestoreValue(row, QString::number(device->NetAddress));
         break;
     }
     default:
         if (row >= DeviceFirstParamRow) {
             const int slot = SlotOfRow(device->Params, DeviceParamSlots, row, DeviceFirstParamRow);
             if (slot >= 0)
-                device->Params[slot].Value.Set(value.toStdString());
+                device->Params[slot].Value.Set(StoredText(value, device->Params[slot].Value.Get()));
         }
         break;
     }
@@ -220,8 +244,12 @@ void TForm1::ValueListEditor1EditButtonClick(int row) {
         if (!Form2()->EditSlot(node.NameSlot))
             return;
     } else if (row == 2) {
-        const bool connected = ProgramState.LinkOpen && base.SelNode == ProgramState.LinkNode;
-        if (!Form3()->EditNode(node, connected))
+        // The settings of the connected node, or of any node while a
+        // connection is being made or closed, can be looked at but not changed.
+        const bool locked = (ProgramState.LinkOpen && base.SelNode == ProgramState.LinkNode) ||
+                            ProgramState.LinkPhase == TLinkPhase::Connecting ||
+                            ProgramState.LinkPhase == TLinkPhase::Closing;
+        if (!Form3()->EditNode(node, locked))
             return;
         SetNodeImage(base.SelNode, NodeImage(node.LinkType));
     } else if (row >= NodeFirstParamRow) {
@@ -232,7 +260,7 @@ void TForm1::ValueListEditor1EditButtonClick(int row) {
         return;
     }
     FillNodePanel();
-    ValueListEditor1->SetCurrentRow(row);
+    ValueListEditor1()->SetCurrentRow(row);
     SyncNodeText();
     SetTitle();
 }
@@ -260,7 +288,7 @@ void TForm1::ValueListEditor2EditButtonClick(int row) {
         return;
     }
     FillDevicePanel();
-    ValueListEditor2->SetCurrentRow(row);
+    ValueListEditor2()->SetCurrentRow(row);
     SyncDeviceText();
     SetTitle();
 }

@@ -115,10 +115,10 @@ int main(int argc, char* argv[]) {
     window.ToolBar1->ToolButton18->setChecked(true);
     window.ToolButton18Click(true);
     tree->setCurrentItem(window.TreeView1->Item(0, 2));
-    window.ValueListEditor2->SetCurrentRow(2); // the type's pick list
+    window.ValueListEditor2()->SetCurrentRow(2); // the type's pick list
     save(&window, "05-detail-mode-both-panels");
     tree->setCurrentItem(window.TreeView1->Item(1));
-    window.ValueListEditor1->SetCurrentRow(2); // the link type's button
+    window.ValueListEditor1()->SetCurrentRow(2); // the link type's button
     save(&window, "06-detail-mode-node");
 
     window.ToolBar1->PopupMenu1->popup(window.ToolBar1->ToolButton1->mapToGlobal(

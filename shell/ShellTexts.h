@@ -13,17 +13,17 @@ inline constexpr const char* TitleSeparator = " - ";
 inline constexpr const char* HintNewNode = "новый узел";
 inline constexpr const char* HintNewDevice = "новый прибор";
 inline constexpr const char* HintClone = "клонировать прибор";
-inline constexpr const char* HintDelete = "удалить";
+inline constexpr const char* HintDelete = "удалить (Del)";
 inline constexpr const char* HintDetail = "подробно";
 inline constexpr const char* HintAddParam = "добавить параметр";
 inline constexpr const char* HintRemoveParam = "убрать параметр";
 inline constexpr const char* HintConnect = "соединение с узлом";
-inline constexpr const char* HintStartStop = "старт/стоп";
+inline constexpr const char* HintStartStop = "старт/стоп (F5)";
 inline constexpr const char* HintCyclic = "циклический опрос";
-inline constexpr const char* HintSaveAs = "сохранить как";
-inline constexpr const char* HintPrint = "печать";
+inline constexpr const char* HintSaveAs = "сохранить как (Ctrl+S)";
+inline constexpr const char* HintPrint = "печать (Ctrl+P)";
 inline constexpr const char* HintUtilities = "Настройки, утилиты";
-inline constexpr const char* HintHelp = "Справка";
+inline constexpr const char* HintHelp = "Справка (F1)";
 
 // The drop-down menu of the utilities button.
 inline constexpr const char* MenuModemSetup = "настройка удалённого модема";

@@ -1,5 +1,7 @@
 #include "shell/StationTree.h"
 
+#include <QSignalBlocker>
+
 #include <QDrag>
 #include <QDragMoveEvent>
 #include <QHeaderView>
@@ -51,6 +53,44 @@ QTreeWidgetItem* TStationTree::Item(int node, int device) const {
     if (!nodeItem || device == NoDevice)
         return nodeItem;
     return nodeItem->child(device);
+}
+
+QTreeWidgetItem* TStationTree::InsertItem(int node, int device, const QString& text, int image,
+                                          bool expand) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, text);
+    SetImage(item, image);
+    if (device == NoDevice) {
+        insertTopLevelItem(node, item);
+    } else if (QTreeWidgetItem* nodeItem = Item(node)) {
+        nodeItem->insertChild(device, item);
+        if (expand)
+            nodeItem->setExpanded(true);
+    } else {
+        delete item;
+        return nullptr;
+    }
+    return item;
+}
+
+QTreeWidgetItem* TStationTree::MoveItemTo(int fromNode, int from, int toNode, int to) {
+    const QSignalBlocker quiet(this);
+    setUpdatesEnabled(false);
+    QTreeWidgetItem* moved = nullptr;
+    if (from != NoDevice) {
+        moved = Item(fromNode)->takeChild(from);
+        QTreeWidgetItem* newParent = Item(toNode);
+        newParent->insertChild(to, moved);
+        newParent->setExpanded(true);
+    } else {
+        const bool expanded = Item(fromNode)->isExpanded();
+        moved = takeTopLevelItem(fromNode);
+        insertTopLevelItem(to, moved);
+        moved->setExpanded(expanded);
+    }
+    setCurrentItem(moved);
+    setUpdatesEnabled(true);
+    return moved;
 }
 
 QTreeWidgetItem* TStationTree::ItemAtPosition(int position) const {

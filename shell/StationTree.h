@@ -22,6 +22,16 @@ public:
     // Item at a flat tree position (nodes and devices in display order).
     QTreeWidgetItem* ItemAtPosition(int position) const;
 
+    // The item of a new node at index `node`, or of a new device at index
+    // `device` of `node` (its node expanded when `expand`); not selected.
+    QTreeWidgetItem* InsertItem(int node, int device, const QString& text, int image,
+                                bool expand = false);
+    // Moves the item of node `fromNode` (from = NoDevice) to index `to`, or
+    // device `from` of `fromNode` to index `to` of `toNode` (that node
+    // expanded), in one update and without selection signals; the moved item
+    // becomes the current one.
+    QTreeWidgetItem* MoveItemTo(int fromNode, int from, int toNode, int to);
+
     static void SetImage(QTreeWidgetItem* item, int index);
     static int Image(const QTreeWidgetItem* item);
 

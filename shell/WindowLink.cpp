@@ -1,5 +1,6 @@
 #include "shell/WindowLink.h"
 
+#include <cstdio>
 #include <thread>
 
 #include <QApplication>
@@ -33,9 +34,21 @@ public:
     }
     bool ButtonDown() override { return Down.load(); }
 
+    // No one is at the screen (the program was told to end): messages go to
+    // the standard error output, and a message box still open is closed.
+    void SetUnattended() {
+        Unattended = true;
+        if (OpenBox)
+            OpenBox->reject();
+    }
+
     // On the main thread: a message box with the caption of the connection.
     void Show(TMessageIcon icon, QString text) {
         text.replace('\r', '\n');
+        if (Unattended) {
+            std::fprintf(stderr, "%s: %s\n", ConnectionCaption, text.toUtf8().constData());
+            return;
+        }
         const QMessageBox::Icon i = icon == TMessageIcon::Information ? QMessageBox::Information
                                     : icon == TMessageIcon::Warning   ? QMessageBox::Warning
                                                                       : QMessageBox::Critical;
@@ -44,12 +57,16 @@ public:
             return;
         }
         QMessageBox box(i, ConnectionCaption, text, QMessageBox::Ok, &Window);
+        OpenBox = &box;
         box.exec();
+        OpenBox = nullptr;
     }
 
 private:
     TForm1& Window;
     std::atomic<bool>& Down;
+    bool Unattended = false;
+    QMessageBox* OpenBox = nullptr;
 };
 
 TWindowLink::TWindowLink(TForm1& window)
@@ -80,26 +97,46 @@ TForm7* TWindowLink::Form7() {
 
 void TWindowLink::RunOffMainThread(const std::function<void()>& work) {
     TaskRunning = true;
-    QEventLoop loop;
+    std::atomic<bool> done{false};
     std::thread task([&] {
         work();
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        done = true;
+        // Wakes the wait below; this object outlives the thread.
+        QMetaObject::invokeMethod(
+            this, [] {}, Qt::QueuedConnection);
     });
-    loop.exec();
+    // Not a nested QEventLoop::exec(): an application quit ends every running
+    // event loop at once, and a join then would wait for a dialogue that
+    // waits for this thread to show its message. Events are processed until
+    // the dialogue has ended, whatever happens meanwhile.
+    QEventLoop loop;
+    while (!done)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
     task.join();
     TaskRunning = false;
 }
 
+void TWindowLink::CancelForClose(bool unattended) {
+    if (unattended)
+        Bridge->SetUnattended();
+    // A connect in progress ends as if the button had been released: the
+    // search stops, a call being dialled is hung up ("ATH0"), and a link that
+    // came up meanwhile is closed again with escape and hang-up.
+    ButtonDown = false;
+}
+
+void TWindowLink::Settled() {
+    Window.LinkSettled();
+}
+
 void TWindowLink::SetConnectButton(bool down, int image) {
-    const QSignalBlocker block(Window.ToolBar1->ToolButton14);
-    Window.ToolBar1->ToolButton14->setChecked(down);
-    TMainToolBar::SetImage(Window.ToolBar1->ToolButton14, image);
+    Window.Links().SetConnectButton(down, image);
 }
 
 void TWindowLink::ConnectClick(bool down) {
     // No dragging in the tree while a link is being made or closed; the
     // window sets it again from the link state after the click.
-    Window.TreeView1->SetAutoDrag(false);
+    Window.SuspendTreeDrag();
     if (TaskRunning) {
         // During a dialogue the button only changes its state; the search and
         // the call watch it.
@@ -122,46 +159,54 @@ void TWindowLink::ConnectClick(bool down) {
 }
 
 void TWindowLink::Connect() {
-    const int node = State.Base.SelNode;
-    if (node >= State.Base.NodeCount()) {
+    if (!LinkSession->BeginConnect(State.Base.SelNode)) {
         SetConnectButton(false, ConnectButtonIdleImage);
         return;
     }
-    const TNode record = State.Base.Nodes[node];
+    // The station stands still from here until the link has settled.
+    Window.ApplyLinkState();
     ButtonDown = true;
     TConnectOutcome outcome;
-    RunOffMainThread([&] { outcome = LinkSession->RunConnect(record, *Bridge); });
+    RunOffMainThread([&] { outcome = LinkSession->RunConnect(*Bridge); });
     // An alias that was not trusted is named after the outcome, once per folder.
     const std::string notice = State.PortAliasNotices.FirstTime(outcome.PortAliasNotice);
     if (!notice.empty())
         outcome.Status += ". " + notice;
+    LinkSession->FinishConnect(outcome);
     if (!outcome.Connected) {
         SetConnectButton(false, ConnectButtonIdleImage);
         Window.SetStatusText(QString::fromStdString(outcome.Status));
+        Settled();
         return;
     }
-    LinkSession->EnterConnected(outcome, node);
+    // The node the connection took at the press (LinkNode): the station was
+    // not edited meanwhile.
+    const int node = State.LinkNode;
     SetConnectButton(true, ConnectButtonConnectedImage);
     Window.SetNodeImage(node, outcome.NodeImage);
     Window.StartLinkClock();
-    if (!outcome.ConnectedMessage.empty())
+    if (!outcome.ConnectedMessage.empty() && ButtonDown)
         Bridge->Show(TMessageIcon::Information, QString::fromStdString(outcome.ConnectedMessage));
     Window.SetStatusText(QString::fromStdString(outcome.Status));
     if (!ButtonDown) {
-        // Released while the modem was being set up: the link goes down again.
+        // Released while the modem was being set up, or the window is
+        // closing: the link goes down again.
         SetConnectButton(false, ConnectButtonConnectedImage);
         Disconnect();
+        return;
     }
+    Settled();
 }
 
 void TWindowLink::Disconnect() {
     // Cyclic polling ends with the link.
-    if (Window.ToolBar1->ToolButton13->isChecked()) {
-        const QSignalBlocker block(Window.ToolBar1->ToolButton13);
-        Window.ToolBar1->ToolButton13->setChecked(false);
+    if (Window.Links().CyclicDown()) {
+        Window.Links().ReleaseCyclic();
         Timer3->stop();
     }
-    LinkSession->BeginDisconnect();
+    if (!LinkSession->BeginDisconnect())
+        return;
+    Window.ApplyLinkState();
     TDisconnectOutcome outcome;
     RunOffMainThread([&] {
         LinkSession->WaitWorkerEnded();
@@ -179,10 +224,11 @@ void TWindowLink::Disconnect() {
     }
     Window.SetStatusText(QString::fromStdString(outcome.Status));
     Window.UpdatePollButtons();
+    Settled();
 }
 
 void TWindowLink::StartStopClick(bool down) {
-    virs::StartStopClick(LinkSession->Job(), down, Window.TabSet1->currentIndex());
+    virs::StartStopClick(LinkSession->Job(), down, Window.CurrentTab());
 }
 
 void TWindowLink::CyclicClick(bool down) {
@@ -210,24 +256,13 @@ bool TWindowLink::JobRunning() const {
 
 // Every change a job makes to the window comes through here.
 void TWindowLink::Apply(const TJobControls& change) {
-    TMainToolBar* bar = Window.ToolBar1;
     if (change.Picture) {
         const TDevicePicture& p = *change.Picture;
         Window.SetDeviceImage(p.Node, p.Device, DeviceImage(p.Type, p.Busy));
     }
-    if (change.StartDown) {
-        const QSignalBlocker block(bar->ToolButton16);
-        bar->ToolButton16->setChecked(*change.StartDown);
-        TMainToolBar::SetImage(bar->ToolButton16, *change.StartDown ? ToolStop : ToolStart);
-    }
-    if (change.CyclicEnabled)
-        bar->ToolButton13->setEnabled(*change.CyclicEnabled);
-    if (change.StartEnabled)
-        bar->ToolButton16->setEnabled(*change.StartEnabled);
+    Window.Links().Apply(change);
     if (change.Status)
         Window.SetStatusText(QString::fromStdString(*change.Status));
-    if (change.Lamps)
-        Window.SetLampTimer(*change.Lamps);
     if (change.CyclicTimerInterval) {
         if (*change.CyclicTimerInterval > 0)
             Timer3->start(*change.CyclicTimerInterval);
@@ -236,13 +271,13 @@ void TWindowLink::Apply(const TJobControls& change) {
     }
 }
 bool TWindowLink::CyclicDown() const {
-    return Window.ToolBar1->ToolButton13->isChecked();
+    return Window.Links().CyclicDown();
 }
 bool TWindowLink::RunArchiveDialog(TArchiveRangeDialog& dialog) {
     return Form7()->Run(dialog);
 }
 void TWindowLink::Render() {
-    Window.RenderDeviceView(Window.TabSet1->currentIndex());
+    Window.RenderDeviceView(Window.CurrentTab());
 }
 void TWindowLink::ProcessMessages() {
     // Paints the status text; user input waits for the job to be set up.

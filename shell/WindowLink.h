@@ -1,10 +1,18 @@
 #pragma once
 // The link of the main window: connect, start/stop and cyclic polling behind
 // the window's buttons. The connection dialogue runs on a thread of its own
-// while the window's event loop keeps running (so the window repaints and the
-// connect button can be released to cancel); the completion handler runs on
-// the main thread through a blocking queued call, between events, so the stop
-// button stays live throughout a job.
+// while the window keeps processing its events (so it repaints and the connect
+// button can be released to cancel); the completion handler runs on the main
+// thread through a blocking queued call, between events, so the stop button
+// stays live throughout a job.
+//
+// The phases of the connection are the link session's (idle, connecting,
+// open, closing). While the dialogue runs, the main thread waits by processing
+// events until the dialogue's thread has ended, whatever else happens: an
+// application quit does not cut that wait short, so the dialogue's calls into
+// the window are always served. A window close during a connect or a close is
+// deferred: the connect is cancelled (the call hung up) or the close awaited,
+// and the window closes once the link has settled.
 
 #include <atomic>
 #include <functional>
@@ -44,6 +52,8 @@ public:
     int JobNode() const override;
     int JobDevice() const override;
     bool JobRunning() const override;
+    bool LinkBusy() const override { return TaskRunning; }
+    void CancelForClose(bool unattended) override;
 
     void Timer3Timer();
     QTimer* Timer3;  // cyclic polling
@@ -63,6 +73,8 @@ private:
 
     void Connect();
     void Disconnect();
+    // Tells the window the link has settled (idle or open).
+    void Settled();
     // Runs `work` on another thread while the window's events are processed.
     void RunOffMainThread(const std::function<void()>& work);
     void SetConnectButton(bool down, int image);

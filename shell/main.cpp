@@ -17,14 +17,11 @@ int main(int argc, char* argv[]) {
     auto* services = new virs::TServiceWiring(window);
     window.SetServices(services->Services());
     virs::TTerminationWatch termination;
+    // The close sequence saves base.dat and closes the link; a connect in
+    // progress is cancelled first. The program ends even if the link refuses
+    // to close (the session is ending).
     QObject::connect(&termination, &virs::TTerminationWatch::TerminationRequested, &window,
-                     [&window](int) {
-                         // The close sequence saves base.dat and closes the link; the
-                         // session is ending, so the program ends even if the link
-                         // refuses to close.
-                         window.close();
-                         QApplication::quit();
-                     });
+                     [&window](int) { window.RequestTermination(); });
     window.show();
     return app.exec();
 }

@@ -60,14 +60,14 @@ private slots:
         //                 5 6 20 7 18 8 9 14 16 13 3 2 1 12
         QCOMPARE(Enabled(w), QString("10000000001111"));
         QCOMPARE(w.windowTitle(), QString(texts::MainTitle));
-        QVERIFY(w.NodeCaption->isHidden());
+        QVERIFY(!w.Panel1->NodeRowsShown());
 
         w.ToolButton5Click(); // needs no selection on an empty tree
         QCOMPARE(w.State().Base.NodeCount(), 1);
         QCOMPARE(w.TreeView1->topLevelItem(0)->text(0), QString("новый узел"));
         QCOMPARE(TStationTree::Image(w.TreeView1->topLevelItem(0)), int(TreeDirectNode));
         QCOMPARE(w.TreeView1->currentItem(), w.TreeView1->topLevelItem(0));
-        QVERIFY(!w.NodeCaption->isHidden());
+        QVERIFY(!!w.Panel1->NodeRowsShown());
         // A node selected, no link controller: no connect.
         QCOMPARE(Enabled(w), QString("11011000000011"));
         QCOMPARE(w.windowTitle(), QString(texts::MainTitle) + " - новый узел");
@@ -309,7 +309,7 @@ private slots:
         w.ToolButton7Click();
         QCOMPARE(w.State().Base.NodeCount(), 0);
         QCOMPARE(Enabled(w).left(10), QString("1000000000"));
-        QVERIFY(w.NodeCaption->isHidden());
+        QVERIFY(!w.Panel1->NodeRowsShown());
         QCOMPARE(w.windowTitle(), QString(texts::MainTitle));
     }
 

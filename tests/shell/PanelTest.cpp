@@ -44,18 +44,18 @@ private slots:
         OpenDetail(f, 0);
         TForm1& w = *f.Window;
         QVERIFY(w.Panel1->isVisible());
-        QCOMPARE(Keys(w.ValueListEditor1),
+        QCOMPARE(Keys(w.ValueListEditor1()),
                  QStringList({"Имя", "Тип соединения", "Кол-во приборов"}));
-        QCOMPARE(w.ValueListEditor1->Value(2), QString("прямое RS232/RS485"));
-        QCOMPARE(w.ValueListEditor1->Value(3), QString("2"));
-        QVERIFY(w.ValueListEditor1->Props(2).ReadOnly);
-        QCOMPARE(Keys(w.ValueListEditor2),
+        QCOMPARE(w.ValueListEditor1()->Value(2), QString("прямое RS232/RS485"));
+        QCOMPARE(w.ValueListEditor1()->Value(3), QString("2"));
+        QVERIFY(w.ValueListEditor1()->Props(2).ReadOnly);
+        QCOMPARE(Keys(w.ValueListEditor2()),
                  QStringList({"Имя", "Тип", "Сетевой номер", "Шаблон отчёта"}));
-        QCOMPARE(w.ValueListEditor2->Value(2), QString("ВИРС-Д"));
-        QCOMPARE(w.ValueListEditor2->Props(2).PickList,
+        QCOMPARE(w.ValueListEditor2()->Value(2), QString("ВИРС-Д"));
+        QCOMPARE(w.ValueListEditor2()->Props(2).PickList,
                  QStringList({"прибор отключен", "ВИРС-Ш", "ВИРС-Д", "ВИРС-ДК", "ВИРС-Д2"}));
-        QCOMPARE(w.ValueListEditor2->Props(1).MaxLength, 255);
-        QCOMPARE(w.ValueListEditor2->Props(1).Style, TEditStyle::Ellipsis);
+        QCOMPARE(w.ValueListEditor2()->Props(1).MaxLength, 255);
+        QCOMPARE(w.ValueListEditor2()->Props(1).Style, TEditStyle::Ellipsis);
         // Detail mode off: the panel goes, and with it the parameter buttons.
         w.ToolBar1->ToolButton18->setChecked(false);
         w.ToolButton18Click(false);
@@ -67,16 +67,16 @@ private slots:
         TWindowFixture f;
         OpenDetail(f, 1);
         TForm1& w = *f.Window;
-        w.ValueListEditor2->EnterValue(1, "Обратка");
+        w.ValueListEditor2()->EnterValue(1, "Обратка");
         QCOMPARE(QString::fromStdString(w.State().Base.Devices[0][1].NameSlot.Value.Get()),
                  QString("Обратка"));
         QCOMPARE(w.TreeView1->Item(0, 1)->text(0), QString("Обратка"));
         QVERIFY(w.windowTitle().endsWith(" - Котельная [Обратка]"));
-        w.ValueListEditor1->EnterValue(1, "ЦТП-3");
+        w.ValueListEditor1()->EnterValue(1, "ЦТП-3");
         QCOMPARE(w.TreeView1->Item(0)->text(0), QString("ЦТП-3"));
         QVERIFY(w.windowTitle().endsWith(" - ЦТП-3 [Обратка]"));
         // A name is cut to what the base holds.
-        w.ValueListEditor1->EnterValue(1, QString(300, QChar(u'ж')));
+        w.ValueListEditor1()->EnterValue(1, QString(300, QChar(u'ж')));
         QCOMPARE(w.State().Base.Nodes[0].NameSlot.Value.Get().size(), std::size_t(255 * 2));
     }
 
@@ -91,7 +91,7 @@ private slots:
             lines.push_back("архив " + std::to_string(tab));
         };
         w.TabSet1->setCurrentIndex(4); // параметры
-        w.ValueListEditor2->EnterValue(2, "ВИРС-Ш");
+        w.ValueListEditor2()->EnterValue(2, "ВИРС-Ш");
         QCOMPARE(w.State().Base.Devices[0][0].DeviceType, TDeviceType(DeviceVirsSh));
         QCOMPARE(w.TabSet1->count(), 3);
         QCOMPARE(w.TabSet1->currentIndex(), 2);
@@ -99,13 +99,13 @@ private slots:
         QCOMPARE(w.Memo1->toPlainText(), QString("архив 2"));
         QCOMPARE(TStationTree::Image(w.TreeView1->Item(0, 0)), int(TreeVirsSh));
         // Switched off: no pane, no tabs, no print.
-        w.ValueListEditor2->EnterValue(2, "прибор отключен");
+        w.ValueListEditor2()->EnterValue(2, "прибор отключен");
         QCOMPARE(TStationTree::Image(w.TreeView1->Item(0, 0)), int(TreeDeviceOff));
         QVERIFY(!w.Memo1->isVisible());
         QVERIFY(!w.TabSet1->isVisible());
         QVERIFY(!w.ToolBar1->ToolButton2->isEnabled());
         // And back on: the strip comes back with its tab.
-        w.ValueListEditor2->EnterValue(2, "ВИРС-Д2");
+        w.ValueListEditor2()->EnterValue(2, "ВИРС-Д2");
         QVERIFY(w.Memo1->isVisible());
         QCOMPARE(w.TabSet1->count(), 4);
         QCOMPARE(w.TabSet1->currentIndex(), 2);
@@ -133,10 +133,10 @@ private slots:
         TWindowFixture f;
         OpenDetail(f, 0);
         TForm1& w = *f.Window;
-        QCOMPARE(w.ValueListEditor2->Value(3), QString("1"));
-        w.ValueListEditor2->EnterValue(3, typed);
+        QCOMPARE(w.ValueListEditor2()->Value(3), QString("1"));
+        w.ValueListEditor2()->EnterValue(3, typed);
         QCOMPARE(int(w.State().Base.Devices[0][0].NetAddress), stored);
-        QCOMPARE(w.ValueListEditor2->Value(3), shown);
+        QCOMPARE(w.ValueListEditor2()->Value(3), shown);
     }
 
     // Typed key by key into the row's editor, as the operator does: its
@@ -157,7 +157,7 @@ private slots:
         TWindowFixture f;
         OpenDetail(f, 0);
         TForm1& w = *f.Window;
-        TPropertyList* list = w.ValueListEditor2;
+        TPropertyList* list = w.ValueListEditor2();
         list->SetCurrentRow(3);
         QWidget* cell = list->indexWidget(list->model()->index(2, 1));
         QVERIFY(cell);
@@ -179,34 +179,34 @@ private slots:
         QVERIFY(!w.ToolBar1->ToolButton9->isEnabled());
         for (int i = 0; i < NodeParamSlots; ++i)
             w.ToolButton8Click();
-        QCOMPARE(w.ValueListEditor1->DataRowCount(), 3 + NodeParamSlots);
+        QCOMPARE(w.ValueListEditor1()->DataRowCount(), 3 + NodeParamSlots);
         QVERIFY(!w.ToolBar1->ToolButton8->isEnabled());
         QVERIFY(w.ToolBar1->ToolButton9->isEnabled());
         // Edit the second parameter, then remove it: its slot is reused next.
-        w.ValueListEditor1->EnterValue(5, "второй");
+        w.ValueListEditor1()->EnterValue(5, "второй");
         QCOMPARE(QString::fromStdString(w.State().Base.Nodes[0].Params[1].Value.Get()),
                  QString("второй"));
-        w.ValueListEditor1->SetCurrentRow(5);
+        w.ValueListEditor1()->SetCurrentRow(5);
         w.ToolButton9Click();
-        QCOMPARE(w.ValueListEditor1->DataRowCount(), 3 + NodeParamSlots - 1);
+        QCOMPARE(w.ValueListEditor1()->DataRowCount(), 3 + NodeParamSlots - 1);
         QVERIFY(!w.State().Base.Nodes[0].Params[1].Used);
         QVERIFY(w.ToolBar1->ToolButton8->isEnabled());
         // A row above the parameters removes nothing.
-        w.ValueListEditor1->SetCurrentRow(2);
+        w.ValueListEditor1()->SetCurrentRow(2);
         w.ToolButton9Click();
-        QCOMPARE(w.ValueListEditor1->DataRowCount(), 3 + NodeParamSlots - 1);
+        QCOMPARE(w.ValueListEditor1()->DataRowCount(), 3 + NodeParamSlots - 1);
         w.ToolButton8Click();
         QVERIFY(w.State().Base.Nodes[0].Params[1].Used);
-        QCOMPARE(w.ValueListEditor1->Key(5), QString("новый параметр"));
+        QCOMPARE(w.ValueListEditor1()->Key(5), QString("новый параметр"));
 
         // The device's parameters start at row 5.
         f.Select(0, 0);
         w.ToolButton8Click();
-        QCOMPARE(w.ValueListEditor2->Key(5), QString("новый параметр"));
-        QCOMPARE(w.ValueListEditor2->Value(5), QString("новое содержание"));
-        w.ValueListEditor2->SetCurrentRow(5);
+        QCOMPARE(w.ValueListEditor2()->Key(5), QString("новый параметр"));
+        QCOMPARE(w.ValueListEditor2()->Value(5), QString("новое содержание"));
+        w.ValueListEditor2()->SetCurrentRow(5);
         w.ToolButton9Click();
-        QCOMPARE(w.ValueListEditor2->DataRowCount(), 4);
+        QCOMPARE(w.ValueListEditor2()->DataRowCount(), 4);
     }
 
     void connectionDialogFromTheRowButton() {
@@ -223,12 +223,12 @@ private slots:
             form->ComboBox1->setCurrentIndex(LinkGsm);
             form->BitBtn1->click();
         });
-        w.ValueListEditor1->PressButton(2);
+        w.ValueListEditor1()->PressButton(2);
         const TNode& node = w.State().Base.Nodes[0];
         QCOMPARE(node.LinkType, TLinkType(LinkGsm));
         QCOMPARE(node.ComPort, u16(4));
         QCOMPARE(TStationTree::Image(w.TreeView1->Item(0)), int(TreeGsmNode));
-        QCOMPARE(w.ValueListEditor1->Value(2), QString("GSM модем"));
+        QCOMPARE(w.ValueListEditor1()->Value(2), QString("GSM модем"));
 
         // The connected node's settings are shown, not changed.
         w.State().LinkOpen = true;
@@ -240,7 +240,7 @@ private slots:
             form->ComboBox1->setCurrentIndex(LinkDirect);
             form->BitBtn2->click();
         });
-        w.ValueListEditor1->PressButton(2);
+        w.ValueListEditor1()->PressButton(2);
         QVERIFY(!okEnabled);
         QCOMPARE(w.State().Base.Nodes[0].LinkType, TLinkType(LinkGsm));
     }
@@ -260,10 +260,68 @@ private slots:
             chooser->selectFile(file);
             static_cast<QDialog*>(chooser)->accept(); // QFileDialog::accept()
         });
-        w.ValueListEditor2->PressButton(4);
+        w.ValueListEditor2()->PressButton(4);
         QCOMPARE(QString::fromStdString(w.State().Base.Devices[0][0].ReportTemplate.Get()),
                  QString("отчёт.frf"));
-        QCOMPARE(w.ValueListEditor2->Value(4), QString("отчёт.frf"));
+        QCOMPARE(w.ValueListEditor2()->Value(4), QString("отчёт.frf"));
+    }
+
+    // Typing at the end of a row whose value has line breaks: the breaks stay in
+    // the base, only the typed character is added.
+    void typingKeepsLineBreaks_data() {
+        QTest::addColumn<bool>("onDevice");
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("node parameter") << false << 4 << "ул. Ленина, 5\r\nподвал"
+                                        << "ул. Ленина, 5\r\nподвал!";
+        QTest::newRow("device parameter") << true << 5 << "первая\r\nвторая\r\nтретья"
+                                          << "первая\r\nвторая\r\nтретья!";
+        QTest::newRow("device name") << true << 1 << "Ввод\r\nтепла"
+                                     << "Ввод\r\nтепла!";
+        QTest::newRow("a bare line feed stays one") << true << 5 << "а\nб"
+                                                    << "а\nб!";
+        QTest::newRow("one line") << false << 4 << "без переносов"
+                                  << "без переносов!";
+    }
+    void typingKeepsLineBreaks() {
+        QFETCH(bool, onDevice);
+        QFETCH(int, row);
+        QFETCH(QString, stored);
+        QFETCH(QString, expected);
+        TWindowFixture f;
+        OpenDetail(f, 0);
+        TForm1& w = *f.Window;
+        if (!onDevice)
+            f.Select(0);
+        StationBase& base = w.State().Base;
+        TParamSlot* slot = nullptr;
+        if (row == 1) {
+            slot = &base.Devices[0][0].NameSlot;
+        } else {
+            w.ToolButton8Click();
+            int count = 0;
+            slot = &base.ParamSlots(0, onDevice ? 0 : NoDevice, &count)[0];
+            QVERIFY(slot->Used);
+        }
+        slot->Value.Set(stored.toStdString());
+        w.RefreshPanels();
+        TPropertyList* list = onDevice ? w.ValueListEditor2() : w.ValueListEditor1();
+        list->SetCurrentRow(row);
+        QLineEdit* edit = nullptr;
+        for (QLineEdit* e : list->findChildren<QLineEdit*>())
+            if (e->isVisible())
+                edit = e;
+        QVERIFY(edit);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_End);
+        QTest::keyClick(edit, '!');
+        QCOMPARE(QString::fromStdString(slot->Value.Get()), expected);
+        // Filled again, the row shows the same text as before the refill.
+        const QString shown = list->Value(row);
+        w.RefreshPanels();
+        QCOMPARE(list->Value(row), shown);
+        QVERIFY(!shown.contains('\r') && !shown.contains('\n'));
     }
 
     void parameterEditorFromTheRowButton() {
@@ -278,8 +336,8 @@ private slots:
             editor->Memo1->setPlainText("Ввод\nтепла");
             editor->BitBtn1->click();
         });
-        w.ValueListEditor2->PressButton(1);
-        QCOMPARE(w.ValueListEditor2->Key(1), QString("Название"));
+        w.ValueListEditor2()->PressButton(1);
+        QCOMPARE(w.ValueListEditor2()->Key(1), QString("Название"));
         QCOMPARE(QString::fromStdString(w.State().Base.Devices[0][0].NameSlot.Value.Get()),
                  QString("Ввод\r\nтепла"));
         QCOMPARE(w.TreeView1->Item(0, 0)->text(0), QString("Ввод\r\nтепла"));
@@ -289,8 +347,8 @@ private slots:
             editor->Edit2->setText("другое");
             editor->BitBtn2->click();
         });
-        w.ValueListEditor2->PressButton(1);
-        QCOMPARE(w.ValueListEditor2->Key(1), QString("Название"));
+        w.ValueListEditor2()->PressButton(1);
+        QCOMPARE(w.ValueListEditor2()->Key(1), QString("Название"));
     }
 };
 

@@ -1,5 +1,6 @@
 // The link clock and the activity lamps of the status bar.
 
+#include "link/ModbusExchange.h"
 #include "shell/LinkClock.h"
 #include "tests/shell/ShellTestSupport.h"
 
@@ -34,16 +35,16 @@ private slots:
         f.Open();
         TForm1& w = *f.Window;
         w.StartLinkClock();
-        QCOMPARE(w.StatusBar1->ClockPanel->text(), QString("00:00:00"));
-        QVERIFY(w.Timer1->isActive());
-        w.LinkClock = {23, 59, 59};
+        QCOMPARE(w.StatusBar1->ClockText(), QString("00:00:00"));
+        QVERIFY(w.Links().ClockRunning());
+        w.Links().SetClock({23, 59, 59});
         w.Timer1Timer();
-        QCOMPARE(w.StatusBar1->ClockPanel->text(), QString("00:00:00"));
+        QCOMPARE(w.StatusBar1->ClockText(), QString("00:00:00"));
         w.Timer1Timer();
-        QCOMPARE(w.StatusBar1->ClockPanel->text(), QString("00:00:01"));
+        QCOMPARE(w.StatusBar1->ClockText(), QString("00:00:01"));
         w.StopLinkClock();
-        QVERIFY(!w.Timer1->isActive());
-        QVERIFY(w.StatusBar1->ClockPanel->text().isEmpty());
+        QVERIFY(!w.Links().ClockRunning());
+        QVERIFY(w.StatusBar1->ClockText().isEmpty());
     }
 
     void lamps() {
@@ -57,14 +58,14 @@ private slots:
             {true, true}, {true, false}, {true, false}, {false, false}};
         for (const auto& [tx, rx] : expected) {
             w.Timer2Timer();
-            QCOMPARE(w.StatusBar1->Lamps->TransmitLit(), tx);
-            QCOMPARE(w.StatusBar1->Lamps->ReceiveLit(), rx);
+            QCOMPARE(w.StatusBar1->TransmitLit(), tx);
+            QCOMPARE(w.StatusBar1->ReceiveLit(), rx);
         }
         receive = 100;
         w.Timer2Timer();
-        QVERIFY(w.StatusBar1->Lamps->ReceiveLit());
+        QVERIFY(w.StatusBar1->ReceiveLit());
         w.SetLampTimer(false); // the job ended: both dark
-        QVERIFY(!w.StatusBar1->Lamps->ReceiveLit());
+        QVERIFY(!w.StatusBar1->ReceiveLit());
         w.SetActivityCounters(nullptr, nullptr);
     }
 
@@ -74,7 +75,7 @@ private slots:
         TForm1& w = *f.Window;
         f.Select(0, 0);
         auto paneLeft = [&w] {
-            return w.StatusBar1->mapFrom(&w, w.TextArea->mapTo(&w, QPoint(0, 0))).x();
+            return w.StatusBar1->mapFrom(&w, w.Memo1->mapTo(&w, QPoint(0, 0))).x();
         };
         QCOMPARE(w.TabSet1->parentWidget(), static_cast<QWidget*>(w.StatusBar1));
         QCOMPARE(w.TabSet1->y(), 0);
@@ -85,6 +86,56 @@ private slots:
         w.ToolBar1->ToolButton18->setChecked(false);
         w.ToolButton18Click(false);
         QTRY_COMPARE(w.TabSet1->x(), paneLeft() - 10);
+    }
+
+    // The status text pane lies inside the window, below the tab strip, and is
+    // wide enough for the longest status text, whatever the layout shows.
+    void statusTextReadableInFull_data() {
+        QTest::addColumn<bool>("detail");
+        QTest::addColumn<int>("device");
+        QTest::newRow("ВИРС-Д, five tabs") << false << 0;
+        QTest::newRow("ВИРС-Д, five tabs, detail mode") << true << 0;
+        QTest::newRow("ВИРС-Ш, three tabs, detail mode") << true << 1;
+    }
+    void statusTextReadableInFull() {
+        QFETCH(bool, detail);
+        QFETCH(int, device);
+        TWindowFixture f;
+        f.Open({{"Узел", LinkDirect, {{"Ввод", DeviceVirsD}, {"Ш", DeviceVirsSh}}}});
+        TForm1& w = *f.Window;
+        f.Select(0, device);
+        if (detail) {
+            w.ToolBar1->ToolButton18->setChecked(true);
+            w.ToolButton18Click(true);
+        }
+        // The longest texts panel 2 shows: the exchange outcomes and the progress.
+        QStringList texts = {"Поиск модема...98%", "Не удалось открыть порт COM255",
+                             "Выполнено...100%", "Повторяющиеся запросы..."};
+        for (const char* text : ExchangeResultText)
+            texts << QString::fromUtf8(text);
+        QString longest;
+        for (const QString& text : texts)
+            if (text.size() > longest.size())
+                longest = text;
+        QCOMPARE(longest.size(), 96); // "Невосстанавливаемая ошибка ... действие"
+        w.SetStatusText(longest);
+        QTest::qWait(50);
+        QVERIFY(w.TabSet1->isVisible());
+        const QRect inBar = w.StatusBar1->StatusTextRect();
+        const QRect paneRect(w.StatusBar1->mapTo(&w, inBar.topLeft()), inBar.size());
+        const QRect tabsRect(w.TabSet1->mapTo(&w, QPoint(0, 0)), w.TabSet1->size());
+        QVERIFY2(w.rect().contains(paneRect), qPrintable(QString("%1,%2 %3x%4")
+                                                             .arg(paneRect.x())
+                                                             .arg(paneRect.y())
+                                                             .arg(paneRect.width())
+                                                             .arg(paneRect.height())));
+        QVERIFY(!paneRect.intersects(tabsRect));
+        QVERIFY2(QFontMetrics(w.StatusBar1->StatusTextFont()).horizontalAdvance(longest) <=
+                     paneRect.width(),
+                 qPrintable(QString::number(paneRect.width())));
+        // The strip stays at the status bar's top edge, under the text pane.
+        QCOMPARE(w.TabSet1->y(), 0);
+        QVERIFY(tabsRect.bottom() < paneRect.top());
     }
 
     void statusText() {
