@@ -36,13 +36,18 @@ TForm1::TForm1(std::filesystem::path folder, QWidget* parent)
     ConnectHandlers();
     ApplyMenuState();
 
-    // Start-up: the base, the tree, the node controls, the tab strip.
-    const TLoadReport report =
-        LoadStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
+    // Start-up: the base, the tree, the node controls, the tab strip. The
+    // copy to base.bak waits until the window's first picture is up (and is
+    // written before any save in any case).
+    const TLoadReport report = LoadStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder,
+                                               TBackupTiming::Deferred);
     LoadMessage = report.Message;
     const TStationLockResult lock = StationLock.Acquire(BaseFolder);
     if (!lock.Acquired) {
+        // The program that holds the station made its own backup at its start.
         ReadOnly = true;
+        ProgramState.BaseFile.BackupPending = false;
+        std::string().swap(ProgramState.BaseFile.PendingBackup);
         LoadMessage = lock.Message + (LoadMessage.empty() ? "" : "\n\n" + LoadMessage);
     }
     BuildStationTree();
@@ -89,6 +94,12 @@ void TForm1::BuildLayout() {
     ValueListEditor2->setObjectName("ValueListEditor2");
     deviceLayout->addWidget(DeviceCaption);
     deviceLayout->addWidget(ValueListEditor2, 1);
+    NetAddressNote = new QLabel(DeviceBox);
+    NetAddressNote->setObjectName("NetAddressNote");
+    NetAddressNote->setWordWrap(true);
+    NetAddressNote->setStyleSheet("QLabel { background: #ffd699; padding: 2px; }");
+    NetAddressNote->hide();
+    deviceLayout->addWidget(NetAddressNote);
     for (QLabel* caption : {NodeCaption, DeviceCaption}) {
         QFont bold = caption->font();
         bold.setBold(true);
@@ -441,6 +452,11 @@ void TForm1::showEvent(QShowEvent* event) {
         return;
     StartShown = true;
     ApplyMenuState();
+    QTimer::singleShot(0, this, [this] {
+        std::string failure;
+        if (!WritePendingBackup(ProgramState.BaseFile, BaseFolder, &failure))
+            ShowMessage(QMessageBox::Warning, QString::fromStdString(failure));
+    });
     if (!LoadMessage.empty()) {
         const QString text = QString::fromStdString(LoadMessage);
         LoadMessage.clear();

@@ -105,6 +105,7 @@ public:
     QWidget* DeviceBox;    // caption "Прибор" and the device panel
     QLabel* DeviceCaption; // "Прибор"
     TPropertyList* ValueListEditor2;
+    QLabel* NetAddressNote; // the device's network number is shared in its node
     QSplitter* MainSplitter;
     QWidget* TextArea;
     QPlainTextEdit* Memo1;
@@ -148,6 +149,9 @@ public:
     void ValueListEditor2StringsChange(int row);
     void ValueListEditor1EditButtonClick(int row);
     void ValueListEditor2EditButtonClick(int row);
+    // The device panel's note on a shared network number; with `announce` the
+    // status text says so too.
+    void ShowNetAddressClash(bool announce);
 
     // The dialogs, created on first use and kept.
     TForm2* Form2();

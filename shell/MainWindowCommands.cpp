@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include "shell/MainWindow.h"
 #include "shell/ShellImages.h"
 #include "shell/ShellTexts.h"
+#include "shell/TextFontDialog.h"
 
 namespace virs {
 
@@ -103,6 +103,7 @@ void TForm1::ToolButton20Click() {
     TStationTree::SetImage(item, DeviceImage(clone.DeviceType));
     TreeView1->Item(node)->insertChild(device + 1, item);
     TreeView1->setCurrentItem(item);
+    ShowNetAddressClash(true); // the clone answers at its original's number
 }
 
 void TForm1::ToolButton7Click() {
@@ -234,11 +235,7 @@ void TForm1::RunUtility(const std::function<void(QWidget*)>& utility) {
 }
 
 void TForm1::FontItemClick() {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, Memo1->font(), this, texts::MenuFont,
-                                            QFontDialog::MonospacedFonts);
-    if (ok)
-        Memo1->setFont(font);
+    Memo1->setFont(ChooseTextFont(Memo1->font(), this, texts::MenuFont));
 }
 
 // HelpFile.chm of the program's folder when this system has a viewer for it,
@@ -305,6 +302,8 @@ bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {
     // the title and the panels follow it.
     SetTitle();
     RefreshPanels();
+    if (deviceMove)
+        ShowNetAddressClash(true);
     return true;
 }
 
