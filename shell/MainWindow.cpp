@@ -20,6 +20,10 @@
 
 namespace virs {
 
+namespace {
+constexpr int BackupDelayMs = 200;
+}
+
 TViewLocale ViewLocaleFromSystem() {
     const QLocale system = QLocale::system();
     TViewLocale locale;
@@ -452,7 +456,9 @@ void TForm1::showEvent(QShowEvent* event) {
         return;
     StartShown = true;
     ApplyMenuState();
-    QTimer::singleShot(0, this, [this] {
+    // base.bak a moment after the first picture (the paint follows the show
+    // through the event queue); a save before then writes it first anyway.
+    QTimer::singleShot(BackupDelayMs, this, [this] {
         std::string failure;
         if (!WritePendingBackup(ProgramState.BaseFile, BaseFolder, &failure))
             ShowMessage(QMessageBox::Warning, QString::fromStdString(failure));
