@@ -206,6 +206,26 @@ void LiveShots(TForm1& window, TWindowLink& link, QStringList& messages,
     window.ToolButton7Click(); // the clone goes again (no confirmation: see main)
     window.ToolBar1->ToolButton18->setChecked(false);
     window.ToolButton18Click(false);
+
+    // The dial-up node: the modem dialogue ends in the message the operator
+    // confirms (pictured by the message sink), then a read over the modem line.
+    tree->setCurrentItem(window.TreeView1->Item(1));
+    t->ToolButton14->click();
+    if (!WaitFor([&] { return window.State().LinkOpen && !link.Busy(); }, 40000)) {
+        fail("dial-up connect");
+        return;
+    }
+    tree->setCurrentItem(window.TreeView1->Item(1, 3));
+    window.TabSet1->setCurrentIndex(0);
+    if (WaitFor([&] { return t->ToolButton16->isEnabled(); }, 5000)) {
+        t->ToolButton16->click();
+        if (!WaitFor(jobEnded, 30000))
+            fail("read over the modem");
+    }
+    save(&window, "27-dialup-node-read");
+    t->ToolButton14->setChecked(false);
+    window.ToolButton14Click(false);
+    WaitFor([&] { return !window.State().LinkOpen && !link.Busy(); }, 20000);
     std::printf("messages: %s\n", qPrintable(messages.join(" | ")));
 }
 
