@@ -280,17 +280,35 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error,
         SetError(error, "файл слишком велик (" + std::to_string(size) + " байт)");
         return false;
     }
-    bytes.reserve(static_cast<std::size_t>(size));
-    char buffer[65536];
+    // One buffer of the size the file has, read straight into; reading on
+    // past that size only finds out whether the file grew meanwhile.
+    bytes.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
     int err = 0;
     for (;;) {
-        const long n = readSome(buffer, sizeof buffer);
-        if (n > 0) {
-            bytes.append(buffer, static_cast<std::size_t>(n));
-            if (bytes.size() > maxBytes) { // grew while being read
-                err = EFBIG;
-                break;
+        if (done == bytes.size()) {
+            char extra;
+            const long n = readSome(&extra, 1);
+            if (n > 0) {
+                if (bytes.size() + 1 > maxBytes) { // grew while being read
+                    err = EFBIG;
+                    break;
+                }
+                bytes.push_back(extra);
+                bytes.resize(
+                    static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size() * 2, maxBytes)));
+                ++done;
+                continue;
             }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                err = errno;
+            break;
+        }
+        const long n = readSome(bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -299,6 +317,7 @@ bool ReadWholeFile(const fs::path& path, std::string& bytes, std::string* error,
             err = errno;
         break;
     }
+    bytes.resize(done);
     closeFile();
     if (err != 0) {
         bytes.clear();

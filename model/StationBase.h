@@ -101,10 +101,27 @@ struct TSaveReport {
 struct TStationFileGuard {
     TLoadOutcome LoadedAs = TLoadOutcome::NoFile;
     bool Preserved = false; // the damaged original was already kept aside
+    // The image of a cleanly loaded base.dat whose copy to base.bak is still
+    // to be written (a deferred backup); empty otherwise.
+    std::string PendingBackup;
+    bool BackupPending = false;
 };
 
+// When a cleanly loaded base.dat is copied to base.bak: during the load, or
+// later by WritePendingBackup (the window writes it once its first picture is
+// up); a save writes a pending backup first, so the copy always exists before
+// base.dat is replaced.
+enum class TBackupTiming { AtLoad, Deferred };
+
 TLoadReport LoadStationBase(StationBase& base, TStationFileGuard& guard,
-                            const std::filesystem::path& dir = ".");
+                            const std::filesystem::path& dir = ".",
+                            TBackupTiming backup = TBackupTiming::AtLoad);
+// Writes a pending backup to base.bak and lets go of its image. True when
+// nothing was pending or the copy was written; false with the reason in
+// `message` (a text for the operator) otherwise. Nothing is retried after a
+// failure.
+bool WritePendingBackup(TStationFileGuard& guard, const std::filesystem::path& dir,
+                        std::string* message = nullptr);
 TSaveReport SaveStationBase(const StationBase& base, TStationFileGuard& guard,
                             const std::filesystem::path& dir = ".");
 

@@ -35,6 +35,10 @@ std::filesystem::path FreeDamagedName(const std::filesystem::path& dir) {
     return p;
 }
 
+std::string BackupFailureText(const std::string& error) {
+    return "Не удалось создать резервную копию base.bak: " + error + ".";
+}
+
 } // namespace
 
 std::string StationBaseImage(const StationBase& base) {
@@ -72,7 +76,7 @@ TLoadOutcome ParseStationBaseImage(std::string_view bytes, StationBase& base) {
 }
 
 TLoadReport LoadStationBase(StationBase& base, TStationFileGuard& guard,
-                            const std::filesystem::path& dir) {
+                            const std::filesystem::path& dir, TBackupTiming backup) {
     namespace fs = std::filesystem;
     TLoadReport report;
     base = StationBase{};
@@ -101,9 +105,14 @@ TLoadReport LoadStationBase(StationBase& base, TStationFileGuard& guard,
     guard.LoadedAs = report.Outcome;
     // The backup holds the database as it was when the program started, if
     // that was a whole one: a damaged file must not destroy the good copy.
-    if (report.Outcome == TLoadOutcome::Loaded &&
-        !WriteFileAtomically(dir / BackupFileName, bytes, &error))
-        report.BackupFailed = true;
+    if (report.Outcome == TLoadOutcome::Loaded) {
+        if (backup == TBackupTiming::Deferred) {
+            guard.PendingBackup = std::move(bytes);
+            guard.BackupPending = true;
+        } else if (!WriteFileAtomically(dir / BackupFileName, bytes, &error)) {
+            report.BackupFailed = true;
+        }
+    }
     if (report.Outcome == TLoadOutcome::SizeMismatch) {
         report.Message = "Файл базы " + file.string() + " повреждён: его размер (" +
                          std::to_string(bytes.size()) +
@@ -115,9 +124,22 @@ TLoadReport LoadStationBase(StationBase& base, TStationFileGuard& guard,
     if (report.BackupFailed) {
         if (!report.Message.empty())
             report.Message += "\r";
-        report.Message += "Не удалось создать резервную копию base.bak: " + error + ".";
+        report.Message += BackupFailureText(error);
     }
     return report;
+}
+
+bool WritePendingBackup(TStationFileGuard& guard, const std::filesystem::path& dir,
+                        std::string* message) {
+    if (!guard.BackupPending)
+        return true;
+    std::string error;
+    const bool written = WriteFileAtomically(dir / BackupFileName, guard.PendingBackup, &error);
+    guard.BackupPending = false;
+    std::string().swap(guard.PendingBackup);
+    if (!written && message)
+        *message = BackupFailureText(error);
+    return written;
 }
 
 TSaveReport SaveStationBase(const StationBase& base, TStationFileGuard& guard,
@@ -141,6 +163,11 @@ TSaveReport SaveStationBase(const StationBase& base, TStationFileGuard& guard,
                          report.WrittenTo.string() + ".";
         return report;
     }
+
+    // base.bak holds the base as it was at start before base.dat is replaced.
+    std::string backupMessage;
+    if (!WritePendingBackup(guard, dir, &backupMessage))
+        report.Message = backupMessage;
 
     const fs::path file = dir / BaseFileName;
     if (guard.LoadedAs == TLoadOutcome::SizeMismatch && !guard.Preserved) {

@@ -23,6 +23,10 @@
 
 namespace virs {
 
+namespace {
+constexpr int BackupDelayMs = 200;
+}
+
 TViewLocale ViewLocaleFromSystem() {
     const QLocale system = QLocale::system();
     TViewLocale locale;
@@ -39,13 +43,18 @@ TForm1::TForm1(std::filesystem::path folder, QWidget* parent)
     ConnectHandlers();
     ApplyMenuState();
 
-    // Start-up: the base, the tree, the node controls, the tab strip.
-    const TLoadReport report =
-        LoadStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder);
+    // Start-up: the base, the tree, the node controls, the tab strip. The
+    // copy to base.bak waits until the window's first picture is up (and is
+    // written before any save in any case).
+    const TLoadReport report = LoadStationBase(ProgramState.Base, ProgramState.BaseFile, BaseFolder,
+                                               TBackupTiming::Deferred);
     LoadMessage = report.Message;
     const TStationLockResult lock = StationLock.Acquire(BaseFolder);
     if (!lock.Acquired) {
+        // The program that holds the station made its own backup at its start.
         ReadOnly = true;
+        ProgramState.BaseFile.BackupPending = false;
+        std::string().swap(ProgramState.BaseFile.PendingBackup);
         LoadMessage = lock.Message + (LoadMessage.empty() ? "" : "\n\n" + LoadMessage);
     }
     BuildStationTree();
@@ -427,6 +436,13 @@ void TForm1::showEvent(QShowEvent* event) {
         return;
     StartShown = true;
     ApplyMenuState();
+    // base.bak a moment after the first picture (the paint follows the show
+    // through the event queue); a save before then writes it first anyway.
+    QTimer::singleShot(BackupDelayMs, this, [this] {
+        std::string failure;
+        if (!WritePendingBackup(ProgramState.BaseFile, BaseFolder, &failure))
+            ShowMessage(QMessageBox::Warning, QString::fromStdString(failure));
+    });
     if (!LoadMessage.empty()) {
         const QString text = QString::fromStdString(LoadMessage);
         LoadMessage.clear();

@@ -162,6 +162,9 @@ public:
     void ValueListEditor2StringsChange(int row);
     void ValueListEditor1EditButtonClick(int row);
     void ValueListEditor2EditButtonClick(int row);
+    // The device panel's note on a shared network number; with `announce` the
+    // status text says so too.
+    void ShowNetAddressClash(bool announce);
 
     // The dialogs, created on first use and kept.
     TForm2* Form2();

@@ -2,7 +2,6 @@
 
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QFontDialog>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTimer>
@@ -14,6 +13,7 @@
 #include "shell/MainWindow.h"
 #include "shell/ShellImages.h"
 #include "shell/ShellTexts.h"
+#include "shell/TextFontDialog.h"
 
 namespace virs {
 
@@ -94,6 +94,7 @@ void TForm1::ToolButton20Click() {
     TreeView1->setCurrentItem(
         TreeView1->InsertItem(node, device + 1, QString::fromStdString(clone.NameSlot.Value.Get()),
                               DeviceImage(clone.DeviceType)));
+    ShowNetAddressClash(true); // the clone answers at its original's number
 }
 
 void TForm1::ToolButton7Click() {
@@ -225,11 +226,7 @@ void TForm1::RunUtility(const std::function<void(QWidget*)>& utility) {
 }
 
 void TForm1::FontItemClick() {
-    bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, Memo1->font(), this, texts::MenuFont,
-                                            QFontDialog::MonospacedFonts);
-    if (ok)
-        Memo1->setFont(font);
+    Memo1->setFont(ChooseTextFont(Memo1->font(), this, texts::MenuFont));
 }
 
 // HelpFile.chm of the program's folder when this system has a viewer for it,
@@ -292,6 +289,8 @@ bool TForm1::MoveItem(QTreeWidgetItem* dragged, QTreeWidgetItem* target) {
     // the title and the panels follow it.
     SetTitle();
     RefreshPanels();
+    if (deviceMove)
+        ShowNetAddressClash(true);
     return true;
 }
 

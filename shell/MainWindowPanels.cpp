@@ -138,6 +138,7 @@ void TForm1::FillDevicePanel() {
     list->AddRow(texts::RowNetAddress, QString::number(device->NetAddress), number);
     list->AddRow(texts::RowReportTemplate, Text(device->ReportTemplate.Get()), ButtonRow(true));
     AddParamRows(list, device->Params, DeviceParamSlots);
+    ShowNetAddressClash(false);
     PanelFilling = false;
     list->EndUpdate();
 }
@@ -195,6 +196,8 @@ void TForm1::ValueListEditor2StringsChange(int row) {
         (t->ToolButton16->isChecked() || t->ToolButton13->isChecked()))
         return;
     const QString value = ValueListEditor2()->Value(row);
+    const u8 oldAddress = device->NetAddress;
+    const TDeviceType oldType = device->DeviceType;
     switch (row) {
     case 1:
         device->NameSlot.Value.Set(StoredText(value, device->NameSlot.Value.Get()));
@@ -233,6 +236,8 @@ void TForm1::ValueListEditor2StringsChange(int row) {
                            DeviceImage(device->DeviceType));
     ShowDeviceControls(device->DeviceType);
     UpdatePollButtons();
+    const bool numberingChanged = device->NetAddress != oldAddress || device->DeviceType != oldType;
+    ShowNetAddressClash(numberingChanged);
 }
 
 void TForm1::ValueListEditor1EditButtonClick(int row) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QBrush>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -202,6 +203,20 @@ void TPropertyList::CloseRowEditor() {
     if (EditorRow >= 0 && EditorRow < rowCount())
         closePersistentEditor(item(EditorRow, 1));
     EditorRow = -1;
+}
+
+void TPropertyList::MarkValue(int row, const QString& warning) {
+    QTableWidgetItem* cell = item(row - 1, 1);
+    if (!cell)
+        return;
+    cell->setToolTip(warning);
+    cell->setData(Qt::BackgroundRole,
+                  warning.isEmpty() ? QVariant() : QVariant(QBrush(QColor(255, 214, 153))));
+}
+
+bool TPropertyList::ValueMarked(int row) const {
+    const QTableWidgetItem* cell = item(row - 1, 1);
+    return cell && cell->data(Qt::BackgroundRole).isValid();
 }
 
 } // namespace virs

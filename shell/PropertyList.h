@@ -47,6 +47,10 @@ public:
 
     // Puts a value back without reporting it (after a refused edit).
     void RestoreValue(int row, const QString& value);
+    // Marks a row's value as a warning (tinted, `warning` as its tooltip); an
+    // empty warning takes the mark away. The mark goes with the row's cell.
+    void MarkValue(int row, const QString& warning);
+    bool ValueMarked(int row) const;
 
 signals:
     void StringsChanged(int row);

@@ -32,6 +32,12 @@ TPropertyPanel::TPropertyPanel(QWidget* parent) : QWidget(parent) {
     ValueListEditor2->setObjectName("ValueListEditor2");
     deviceLayout->addWidget(DeviceCaption);
     deviceLayout->addWidget(ValueListEditor2, 1);
+    NetAddressNoteLabel = new QLabel(DeviceBox);
+    NetAddressNoteLabel->setObjectName("NetAddressNote");
+    NetAddressNoteLabel->setWordWrap(true);
+    NetAddressNoteLabel->setStyleSheet("QLabel { background: #ffd699; padding: 2px; }");
+    NetAddressNoteLabel->hide();
+    deviceLayout->addWidget(NetAddressNoteLabel);
     for (QLabel* caption : {NodeCaption, DeviceCaption}) {
         QFont bold = caption->font();
         bold.setBold(true);
@@ -65,6 +71,19 @@ void TPropertyPanel::ShowDeviceRows(bool on) {
 
 bool TPropertyPanel::DeviceRowsShown() const {
     return !DeviceBox->isHidden();
+}
+
+void TPropertyPanel::SetNetAddressNote(const QString& note) {
+    NetAddressNoteLabel->setText(note);
+    NetAddressNoteLabel->setVisible(!note.isEmpty());
+}
+
+QString TPropertyPanel::NetAddressNote() const {
+    return NetAddressNoteLabel->text();
+}
+
+bool TPropertyPanel::NetAddressNoteShown() const {
+    return !NetAddressNoteLabel->isHidden();
 }
 
 } // namespace virs

@@ -27,6 +27,11 @@ public:
     // The device caption and the device panel (a device is selected).
     void ShowDeviceRows(bool on);
     bool DeviceRowsShown() const;
+    // The note under the device panel that the device shares its network
+    // number with another device of its node; hidden when `note` is empty.
+    void SetNetAddressNote(const QString& note);
+    QString NetAddressNote() const;
+    bool NetAddressNoteShown() const;
 
 private:
     QLabel* NodeCaption; // "Узел"
@@ -35,6 +40,7 @@ private:
     QWidget* DeviceBox;    // caption "Прибор" and the device panel
     QLabel* DeviceCaption; // "Прибор"
     TPropertyList* ValueListEditor2;
+    QLabel* NetAddressNoteLabel;
 };
 
 } // namespace virs

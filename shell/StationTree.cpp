@@ -7,6 +7,9 @@
 #include <QHeaderView>
 #include <QMimeData>
 #include <QPainter>
+#include <QStyledItemDelegate>
+
+#include <array>
 
 #include "shell/ShellImages.h"
 
@@ -15,12 +18,40 @@ namespace virs {
 namespace {
 constexpr int ImageRole = Qt::UserRole + 1;
 constexpr const char* DragMime = "application/x-virs-tree-item";
+
+// Draws each item's picture from its image index. The fifteen pictures are
+// rendered once each, when first drawn, and shared by every item that shows
+// them, instead of rendering the picture anew for every item of the tree.
+class TTreeImageDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        bool ok = false;
+        const int image = index.data(ImageRole).toInt(&ok);
+        if (!ok || image < 0 || image >= TreeImageCount)
+            return;
+        QIcon& icon = Icons[static_cast<std::size_t>(image)];
+        if (icon.isNull())
+            icon = TreeIcon(image);
+        option->icon = icon;
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->decorationSize = icon.actualSize(option->decorationSize);
+    }
+
+private:
+    mutable std::array<QIcon, TreeImageCount> Icons;
+};
+
 } // namespace
 
 TStationTree::TStationTree(QWidget* parent) : QTreeWidget(parent) {
     setColumnCount(1);
     header()->hide();
     setIconSize(QSize(24, 24));
+    setItemDelegate(new TTreeImageDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setDropIndicatorShown(false);
@@ -108,8 +139,7 @@ QTreeWidgetItem* TStationTree::ItemAtPosition(int position) const {
 void TStationTree::SetImage(QTreeWidgetItem* item, int index) {
     if (!item)
         return;
-    item->setData(0, ImageRole, index);
-    item->setIcon(0, TreeIcon(index));
+    item->setData(0, ImageRole, index); // the tree's delegate draws the picture
 }
 
 int TStationTree::Image(const QTreeWidgetItem* item) {

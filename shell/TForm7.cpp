@@ -37,7 +37,7 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent) {
     RadioButton2 = new QRadioButton(ArchiveIntegratorsText, this);
     RadioButton1->setChecked(true);
     BitBtn1 = new QPushButton("OK", this);
-    BitBtn2 = new QPushButton("Cancel", this);
+    BitBtn2 = new QPushButton("Отмена", this);
     BitBtn1->setDefault(true);
 
     auto* grid = new QGridLayout;

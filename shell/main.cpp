@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "shell/MainWindow.h"
+#include "shell/QtTranslations.h"
 #include "shell/ServiceWiring.h"
 #include "shell/TermSignal.h"
 #include "shell/WindowLink.h"
@@ -11,6 +12,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("virs-link");
+    virs::InstallQtTranslations(app); // without the file the dialogs stay English
     virs::TForm1 window(".");
     virs::TWindowLink link(window);
     window.SetLinkController(&link);
