@@ -77,6 +77,10 @@ public:
     ExchangeWorker* Worker() { return WorkerThread.get(); }
     bool WorkerParked() const { return !WorkerThread || WorkerThread->IsParked(); }
     bool HasPort() const { return static_cast<bool>(Port); }
+    // The watcher told of every frame of every exchange thread of this
+    // session (the traffic monitor); nullptr for none. It must outlive the
+    // session or be removed first.
+    void SetFrameObserver(TExchangeObserver* observer);
 
 private:
     void CreateWorker();
@@ -86,6 +90,7 @@ private:
     IMainThreadCall& MainThread;
     TProtocolLog Log;
     TJobContext JobContext;
+    TExchangeObserver* FrameObserver = nullptr;
     std::unique_ptr<ISerialPort> Port;
     std::unique_ptr<ExchangeWorker> WorkerThread; // uses Port: declared after it
 };

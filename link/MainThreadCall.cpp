@@ -3,15 +3,24 @@
 namespace virs {
 
 void TMainThreadQueue::CallAndWait(std::function<void()> call) {
-    std::unique_lock lock(Mutex);
     bool done = false;
-    Calls.push_back({std::move(call), &done});
+    {
+        std::lock_guard lock(Mutex);
+        Calls.push_back({std::move(call), &done});
+    }
     // Notified without the lock held, so the main thread does not wake only
     // to block on it.
-    lock.unlock();
     Queued.notify_all();
-    lock.lock();
-    Finished.wait(lock, [&] { return done; });
+    for (;;) {
+        std::uint32_t seen = 0;
+        {
+            std::lock_guard lock(Mutex);
+            if (done)
+                return;
+            seen = Finished.load();
+        }
+        Finished.wait(seen); // returns at once when a call has finished since
+    }
 }
 
 bool TMainThreadQueue::RunOne(std::unique_lock<std::mutex>& lock) {
@@ -24,16 +33,17 @@ bool TMainThreadQueue::RunOne(std::unique_lock<std::mutex>& lock) {
     // goes on to the main thread's own handling.
     struct TRelease {
         std::unique_lock<std::mutex>& Lock;
-        TCall& Call;
-        std::condition_variable& Finished;
+        bool* Done;
+        std::atomic<std::uint32_t>& Finished;
         ~TRelease() {
             Lock.lock();
-            *Call.Done = true;
+            *Done = true;
+            Finished.fetch_add(1);
             Lock.unlock();
             Finished.notify_all();
             Lock.lock();
         }
-    } release{lock, c, Finished};
+    } release{lock, c.Done, Finished};
     c.Call();
     return true;
 }

@@ -16,6 +16,7 @@
 #include "shell/ParamEditor.h"
 #include "shell/ShellImages.h"
 #include "shell/ShellTexts.h"
+#include "shell/TrafficMonitor.h"
 #include "shell/ViewTabs.h"
 
 namespace virs {
@@ -155,6 +156,11 @@ void TForm1::BuildLayout() {
     Timer1->setInterval(1000);
     Timer2 = new QTimer(this);
     Timer2->setInterval(100);
+
+    Monitor = new TTrafficMonitor(this);
+    addDockWidget(Qt::BottomDockWidgetArea, Monitor);
+    Monitor->hide();
+    ToolBar1->PopupMenu1->addAction(Monitor->toggleViewAction());
 
     setMinimumSize(640, 420);
     resize(909, 387 + ToolBar1->sizeHint().height() + StatusBar1->minimumHeight());

@@ -44,6 +44,7 @@ class TForm2;
 class TForm3;
 class TForm6;
 class THelpWindow;
+class TTrafficMonitor;
 
 // The dialogs of other parts of the program, reached from the tool bar.
 struct TShellServices {
@@ -113,6 +114,8 @@ public:
     QTimer* Timer1; // link clock, 1 s
     QTimer* Timer2; // activity lamps, 100 ms
     TLinkClock LinkClock;
+    // "Обмен", the traffic monitor: docked, hidden until chosen in the ⚙ menu.
+    TTrafficMonitor* Monitor = nullptr;
 
     // ---- handlers ----
     void BuildStationTree();
