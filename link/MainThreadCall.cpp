@@ -3,24 +3,15 @@
 namespace virs {
 
 void TMainThreadQueue::CallAndWait(std::function<void()> call) {
+    std::unique_lock lock(Mutex);
     bool done = false;
-    {
-        std::lock_guard lock(Mutex);
-        Calls.push_back({std::move(call), &done});
-    }
+    Calls.push_back({std::move(call), &done});
     // Notified without the lock held, so the main thread does not wake only
     // to block on it.
+    lock.unlock();
     Queued.notify_all();
-    for (;;) {
-        std::uint32_t seen = 0;
-        {
-            std::lock_guard lock(Mutex);
-            if (done)
-                return;
-            seen = Finished.load();
-        }
-        Finished.wait(seen); // returns at once when a call has finished since
-    }
+    lock.lock();
+    Finished.wait(lock, [&] { return done; });
 }
 
 bool TMainThreadQueue::RunOne(std::unique_lock<std::mutex>& lock) {
@@ -33,17 +24,16 @@ bool TMainThreadQueue::RunOne(std::unique_lock<std::mutex>& lock) {
     // goes on to the main thread's own handling.
     struct TRelease {
         std::unique_lock<std::mutex>& Lock;
-        bool* Done;
-        std::atomic<std::uint32_t>& Finished;
+        TCall& Call;
+        std::condition_variable& Finished;
         ~TRelease() {
             Lock.lock();
-            *Done = true;
-            Finished.fetch_add(1);
+            *Call.Done = true;
             Lock.unlock();
             Finished.notify_all();
             Lock.lock();
         }
-    } release{lock, c.Done, Finished};
+    } release{lock, c, Finished};
     c.Call();
     return true;
 }

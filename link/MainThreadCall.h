@@ -3,10 +3,8 @@
 // window realises it with its toolkit's blocking queued call; programs without
 // an event loop (the command-line companion, tests) use TMainThreadQueue.
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -34,18 +32,14 @@ public:
 private:
     struct TCall {
         std::function<void()> Call;
-        bool* Done; // set under the mutex when the call has returned
+        bool* Done;
     };
     bool RunOne(std::unique_lock<std::mutex>& lock);
 
     std::mutex Mutex;
     std::condition_variable Queued;
+    std::condition_variable Finished;
     std::deque<TCall> Calls;
-    // Raised under the mutex whenever a call has returned; callers wait on it
-    // directly (one system call for each side), and it outlives every caller.
-    // 32 bits: the size the system waits on itself (it may wrap; only a
-    // change is looked for).
-    std::atomic<std::uint32_t> Finished{0};
 };
 
 } // namespace virs
