@@ -229,10 +229,9 @@ public:
         const bool useInterval = !returnAtOnce && !returnOnFirst && t.ReadInterval != 0;
         Clock::time_point lastByte{};
 
-        // The first step is the wait, which returns at once when bytes are
-        // waiting; after a read that brought bytes it is the wait again. Only
-        // a read that must return what is there reads first.
-        bool readNow = returnAtOnce;
+        // After a read that brought bytes the next step is the wait: it returns
+        // at once when more has come, and saves a read that would find nothing.
+        bool readNow = true;
         while (io.Count < size) {
             if (readNow) {
                 ssize_t n = VIRS_SYSCALL(read)(Fd, buffer + io.Count, size - io.Count);
