@@ -1,8 +1,12 @@
 // exchange-bench: N function-3 exchanges of 32 registers through the exchange
 // thread against a slave process on a pseudo-terminal. Prints the mean time
 // per exchange less the 50 ms interval time-out that ends every answer (the
-// program's own overhead), the CPU time per exchange, and the timing accuracy
-// of the port's read time-outs.
+// program's own overhead), the CPU time and context switches per exchange, and
+// the timing accuracy of the port's read time-outs; the same run once more with
+// the traffic monitor's frame queue attached (emptied and turned into its text
+// columns every 100 ms, as the window does), and a libmodbus master reading
+// the same registers from the same slave on the same pseudo-terminal. The
+// program alone and with the monitor run in four alternating turns of N / 4.
 //
 //   exchange-bench [N]      (N = 200 by default)
 
@@ -16,14 +20,20 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <modbus.h>
+
 #include "link/ExchangeWorker.h"
+#include "link/FrameDecoding.h"
+#include "link/FrameMonitor.h"
 #include "link/ModbusExchange.h"
 #include "link/SerialPort.h"
 
@@ -155,32 +165,38 @@ void MeasurePortTiming() {
     ::close(pty.Master);
 }
 
-} // namespace
+struct TFigures {
+    double WallMs = 0;   // per exchange
+    double UserMs = 0;   // per exchange
+    double SystemMs = 0; // per exchange
+    double Switches = 0; // per exchange
+    int Failures = 0;
+    double CpuMs() const { return UserMs + SystemMs; }
+};
 
-int main(int argc, char** argv) {
-    int count = argc > 1 ? std::atoi(argv[1]) : 200;
-    if (count <= 0) {
-        std::fprintf(stderr, "usage: exchange-bench [N]\n");
-        return 2;
-    }
+TFigures PerExchange(const TCpu& start, const TCpu& end, double wallMs, int count, int failures) {
+    TFigures f;
+    f.WallMs = wallMs / count;
+    f.UserMs = (end.User - start.User) * 1000 / count;
+    f.SystemMs = (end.System - start.System) * 1000 / count;
+    f.Switches = static_cast<double>(end.Switches - start.Switches) / count;
+    f.Failures = failures;
+    return f;
+}
 
-    MeasurePortTiming();
-
-    TPtyPair pty = OpenPty();
-    pid_t child = fork();
-    if (child == 0)
-        ServeReads(pty.Master);
-    auto port = OpenProgramSide(pty.SlavePath, {IntervalMs, 0, 1000});
-
+// One job sequence of warm-up + N exchanges through the exchange thread, as an
+// archive walk runs: the completion handler leaves each next request in the
+// block and parks the worker after the last one. The protocol log is written
+// as in every job. With `monitor` the traffic monitor's queue is attached and
+// a thread empties it every 100 ms and builds each frame's columns.
+TFigures RunOurs(const std::string& path, int count, bool monitor) {
+    auto port = OpenProgramSide(path, {IntervalMs, 0, 1000});
     std::filesystem::path logPath =
         std::filesystem::temp_directory_path() / ("exchange-bench-" + std::to_string(getpid()));
-    // One job sequence of warm-up + N exchanges, as an archive walk runs: the
-    // completion handler leaves each next request in the block and parks the
-    // worker after the last one. The protocol log is written as in every job.
     TProtocolLog log;
     if (!log.Create(logPath)) {
         std::perror("protocol log");
-        return 1;
+        std::exit(1);
     }
     TModbusExchange x;
     std::vector<std::uint8_t> data(64);
@@ -200,6 +216,28 @@ int main(int argc, char** argv) {
         x.RetryCount = 3;
         x.DataCursor = data.data();
     };
+
+    TFrameQueue queue;
+    std::mutex drainMutex;
+    std::condition_variable drainStop;
+    bool stopDrain = false;
+    std::size_t framesShown = 0;
+    std::thread drainer;
+    if (monitor)
+        drainer = std::thread([&] {
+            std::vector<TFrameEvent> frames;
+            std::unique_lock lock(drainMutex);
+            for (;;) {
+                const bool last = drainStop.wait_for(lock, std::chrono::milliseconds(100),
+                                                     [&] { return stopDrain; });
+                frames.clear();
+                queue.Drain(frames);
+                for (const TFrameEvent& frame : frames)
+                    framesShown += FrameLine(FrameColumns(frame)).empty() ? 0 : 1;
+                if (last)
+                    return;
+            }
+        });
     {
         ExchangeWorker worker(x, *port, log, mainThread, [&](ExchangeWorker& w) {
             ++completions;
@@ -216,30 +254,122 @@ int main(int argc, char** argv) {
             }
             fillRequest(completions);
         });
+        if (monitor)
+            worker.SetObserver(&queue);
         fillRequest(0);
         worker.Wake();
         mainThread.RunUntil([&] { return finished; }, std::chrono::hours(1));
     }
-    double wallMs = Ms(Clock::now() - wallStart);
+    const double wallMs = Ms(Clock::now() - wallStart);
     TCpu cpuEnd = CpuNow();
-    double userMs = (cpuEnd.User - cpuStart.User) * 1000;
-    double systemMs = (cpuEnd.System - cpuStart.System) * 1000;
+    if (monitor) {
+        {
+            std::lock_guard lock(drainMutex);
+            stopDrain = true;
+        }
+        drainStop.notify_all();
+        drainer.join();
+        // Two frames per exchange, warm-up included, none dropped.
+        const std::size_t expected = 2u * static_cast<std::size_t>(warmUp + count);
+        if (framesShown != expected || queue.Dropped() != 0) {
+            std::fprintf(stderr, "monitor: %zu frames shown of %zu, %llu dropped\n", framesShown,
+                         expected, static_cast<unsigned long long>(queue.Dropped()));
+            ++failures;
+        }
+    }
     log.Close();
-
-    std::printf("exchanges: %d of 32 registers, %d failed\n", count, failures);
-    std::printf("mean time per exchange: %.3f ms\n", wallMs / count);
-    std::printf("overhead per exchange (mean minus %u ms interval time-out): %.3f ms "
-                "(target <= 1 ms)\n",
-                IntervalMs, wallMs / count - IntervalMs);
-    std::printf("CPU time per exchange: %.4f ms (user %.4f, system %.4f; target <= 0.1 ms)\n",
-                (userMs + systemMs) / count, userMs / count, systemMs / count);
-    std::printf("context switches per exchange: %.1f\n",
-                static_cast<double>(cpuEnd.Switches - cpuStart.Switches) / count);
     port->Close();
+    std::error_code ec;
+    std::filesystem::remove(logPath, ec);
+    return PerExchange(cpuStart, cpuEnd, wallMs, count, failures);
+}
+
+// A libmodbus master reading the same 32 registers from the same slave: it
+// finds the end of an answer from its length, so it waits for no gap.
+TFigures RunLibmodbus(const std::string& path, int count) {
+    modbus_t* ctx = modbus_new_rtu(path.c_str(), 115200, 'N', 8, 1);
+    if (!ctx || modbus_set_slave(ctx, 1) != 0 || modbus_connect(ctx) != 0) {
+        std::fprintf(stderr, "libmodbus on %s: %s\n", path.c_str(), modbus_strerror(errno));
+        std::exit(1);
+    }
+    modbus_set_response_timeout(ctx, 1, 0);
+    const int warmUp = 5;
+    int failures = 0;
+    std::uint16_t registers[32];
+    TCpu cpuStart;
+    Clock::time_point wallStart;
+    for (int i = 0; i < warmUp + count; ++i) {
+        if (i == warmUp) {
+            cpuStart = CpuNow();
+            wallStart = Clock::now();
+        }
+        if (modbus_read_registers(ctx, i, 32, registers) != 32 || registers[31] != i + 31)
+            ++failures;
+    }
+    const double wallMs = Ms(Clock::now() - wallStart);
+    TCpu cpuEnd = CpuNow();
+    modbus_close(ctx);
+    modbus_free(ctx);
+    return PerExchange(cpuStart, cpuEnd, wallMs, count, failures);
+}
+
+void Print(const char* what, const TFigures& f, double gapMs) {
+    std::printf("%-34s %8.4f %8.4f %8.4f %9.1f %10.3f %7d\n", what, f.CpuMs(), f.UserMs, f.SystemMs,
+                f.Switches, f.WallMs - gapMs, f.Failures);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int count = argc > 1 ? std::atoi(argv[1]) : 200;
+    if (count <= 0) {
+        std::fprintf(stderr, "usage: exchange-bench [N]\n");
+        return 2;
+    }
+
+    MeasurePortTiming();
+
+    TPtyPair pty = OpenPty();
+    pid_t child = fork();
+    if (child == 0)
+        ServeReads(pty.Master);
+
+    // The program alone and with the monitor take turns, so that the load of
+    // the machine weighs on both alike; the figures are the means of the turns.
+    const int turns = 4;
+    const int perTurn = std::max(1, count / turns);
+    TFigures plain, watched;
+    auto add = [](TFigures& sum, const TFigures& turn) {
+        sum.WallMs += turn.WallMs / turns;
+        sum.UserMs += turn.UserMs / turns;
+        sum.SystemMs += turn.SystemMs / turns;
+        sum.Switches += turn.Switches / turns;
+        sum.Failures += turn.Failures;
+    };
+    for (int turn = 0; turn < turns; ++turn) {
+        add(plain, RunOurs(pty.SlavePath, perTurn, false));
+        add(watched, RunOurs(pty.SlavePath, perTurn, true));
+    }
+    const TFigures reference = RunLibmodbus(pty.SlavePath, count);
+    count = perTurn * turns;
+
+    std::printf("exchanges: %d of 32 registers per master, same slave, same pseudo-terminal\n",
+                count);
+    std::printf("%-34s %8s %8s %8s %9s %10s %7s\n", "per exchange", "CPU ms", "user", "system",
+                "switches", "overhead", "failed");
+    Print("this program", plain, IntervalMs);
+    Print("this program, monitor attached", watched, IntervalMs);
+    Print("libmodbus master", reference, 0);
+    std::printf("overhead: mean time per exchange, less the %u ms interval time-out that "
+                "ends every answer of this program (target <= 1 ms)\n",
+                IntervalMs);
+    std::printf("CPU time per exchange: %.4f ms (target <= 0.1 ms); libmodbus %.4f ms\n",
+                plain.CpuMs(), reference.CpuMs());
+    std::printf("monitor attached: overhead %+.3f ms, CPU %+.4f ms per exchange "
+                "(target: overhead change < 0.1 ms)\n",
+                watched.WallMs - plain.WallMs, watched.CpuMs() - plain.CpuMs());
     ::kill(child, SIGTERM);
     ::waitpid(child, nullptr, 0);
     ::close(pty.Master);
-    std::error_code ec;
-    std::filesystem::remove(logPath, ec);
-    return failures == 0 ? 0 : 1;
+    return plain.Failures + watched.Failures + reference.Failures == 0 ? 0 : 1;
 }

@@ -44,6 +44,13 @@ void TLinkSession::CreateWorker() {
         State.Exchange, *Port, Log, MainThread,
         [this](ExchangeWorker&) { CompletionHandler(JobContext, Archive); });
     JobContext.Worker = WorkerThread.get();
+    WorkerThread->SetObserver(FrameObserver);
+}
+
+void TLinkSession::SetFrameObserver(TExchangeObserver* observer) {
+    FrameObserver = observer;
+    if (WorkerThread)
+        WorkerThread->SetObserver(observer);
 }
 
 void TLinkSession::EndWorker() {

@@ -93,6 +93,10 @@ public:
     ExchangeWorker* Worker() { return WorkerThread.get(); }
     bool WorkerParked() const { return !WorkerThread || WorkerThread->IsParked(); }
     bool HasPort() const { return static_cast<bool>(Port); }
+    // The watcher told of every frame of every exchange thread of this
+    // session (the traffic monitor); nullptr for none. It must outlive the
+    // session or be removed first.
+    void SetFrameObserver(TExchangeObserver* observer);
 
 private:
     void CreateWorker();
@@ -106,6 +110,7 @@ private:
     // the hang-up go by it, whatever is edited meanwhile.
     TNode LinkRecord{};
     u32 LinkKey = 0; // the identity of the node the connection took
+    TExchangeObserver* FrameObserver = nullptr;
     std::unique_ptr<ISerialPort> Port;
     std::unique_ptr<ExchangeWorker> WorkerThread; // uses Port: declared after it
 };

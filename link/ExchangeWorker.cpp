@@ -1,6 +1,7 @@
 #include "link/ExchangeWorker.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "link/ModbusFrame.h"
 
@@ -13,6 +14,25 @@ namespace {
 // answer of 2n + 5.
 constexpr std::uint16_t MaxWriteChunk = 123;
 constexpr std::uint16_t MaxReadChunk = 125;
+
+std::int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// Tells the watcher of one frame; the request's own bytes name its start and count.
+void Report(TExchangeObserver& observer, TFrameEvent& frame, const std::uint8_t* request,
+            std::size_t expectedLength, const std::uint8_t* bytes, std::size_t length) {
+    frame.Request.Slave = request[0];
+    frame.Request.Function = request[1];
+    frame.Request.Start = static_cast<std::uint16_t>(request[2] << 8 | request[3]);
+    frame.Request.Count = static_cast<std::uint16_t>(request[4] << 8 | request[5]);
+    frame.Request.ExpectedLength = static_cast<std::uint16_t>(expectedLength);
+    frame.Length = static_cast<std::uint16_t>(std::min(length, ModbusFrameSize));
+    std::copy_n(bytes, frame.Length, frame.Bytes);
+    observer.OnFrame(frame);
+}
 
 } // namespace
 
@@ -163,14 +183,30 @@ TExchangeResult ExchangeWorker::RunChunk(const std::uint8_t* request, std::size_
                                          std::size_t& answerOffset, std::size_t& answerLength) {
     TModbusExchange& x = Exchange;
     TExchangeResult result = ResultTimeout;
+    TFrameEvent frame;
     for (unsigned attempt = 0; attempt < x.RetryCount; ++attempt) {
+        TExchangeObserver* observer = Observer.load();
+        frame.Attempt = static_cast<std::uint8_t>(std::min(attempt + 1, 255u));
         x.TxActivity = static_cast<std::int32_t>(length);
         Port.Purge(PurgeTxClear | PurgeRxClear);
-        TPortIo written = Port.Write(request, length);
+        if (observer)
+            frame.TimeMs = NowMs();
+        // The read follows at once; its time-out still counts from when the
+        // request has left the line.
+        TPortIo written = Port.Send(request, length);
+        if (observer) {
+            frame.Direction = TFrameDirection::Out;
+            frame.Result = ResultSuccess;
+            Report(*observer, frame, request, expectedLength, request, written.Count);
+        }
         Log.WriteLine("OUT: " + HexDump(request, written.Count));
         TPortIo read = Port.Read(answer, ModbusFrameSize);
+        if (observer)
+            frame.TimeMs = NowMs();
         Log.WriteLine("IN:  " + HexDump(answer, read.Count));
-        Log.Flush(); // one write per attempt; the log can be watched during a long job
+        // Both lines of the attempt reach the file in one write, before the
+        // next frame goes out; the log can be watched during a long job.
+        Log.Flush();
         if (Terminated())
             return result;
 
@@ -180,6 +216,11 @@ TExchangeResult ExchangeWorker::RunChunk(const std::uint8_t* request, std::size_
             x.RxActivity = static_cast<std::int32_t>(answerLength);
         result = ValidateModbusAnswer(answer + answerOffset, answerLength, x.SlaveAddress,
                                       expectedLength);
+        if (observer) {
+            frame.Direction = TFrameDirection::In;
+            frame.Result = result;
+            Report(*observer, frame, request, expectedLength, answer, read.Count);
+        }
         if (result == ResultSuccess || x.AbortRequested)
             break;
     }

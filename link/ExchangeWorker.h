@@ -5,11 +5,13 @@
 // then waits for the next Wake) or leaves a follow-on job in the block, which
 // the worker performs at once.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "link/FrameMonitor.h"
 #include "link/MainThreadCall.h"
 #include "link/ModbusExchange.h"
 #include "link/ProtocolLog.h"
@@ -50,6 +52,9 @@ public:
     void InterruptJob();
     // Waits until the thread has ended (after Terminate).
     void Join();
+    // Any thread: the watcher told of every frame from the next attempt on
+    // (nullptr: none). It must outlive the worker or be removed first.
+    void SetObserver(TExchangeObserver* observer) { Observer.store(observer); }
 
 private:
     void Body();
@@ -66,6 +71,7 @@ private:
     TProtocolLog& Log;
     IMainThreadCall& MainThread;
     TCompletionHandler CompletionHandler;
+    std::atomic<TExchangeObserver*> Observer{nullptr};
 
     mutable std::mutex Mutex;
     std::condition_variable WakeUp;

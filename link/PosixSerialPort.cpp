@@ -12,6 +12,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -62,7 +63,11 @@ std::string SystemError(const char* what) {
 
 class TPosixSerialPort final : public ISerialPort {
 public:
-    TPosixSerialPort(int fd, int cancelFd) : Fd(fd), CancelFd(cancelFd) {}
+    TPosixSerialPort(int fd, int cancelFd) : Fd(fd), CancelFd(cancelFd) {
+        termios t{};
+        if (tcgetattr(Fd, &t) == 0)
+            RememberLine(t);
+    }
     ~TPosixSerialPort() override {
         Close();
         ::close(CancelFd);
@@ -141,7 +146,10 @@ public:
         // Every flag off: no parity check, no software flow control.
         t.c_iflag &= ~static_cast<tcflag_t>(INPCK | IXON | IXOFF | IXANY);
         SetReadReturnsAtOnce(t);
-        return tcsetattr(Fd, TCSANOW, &t) == 0;
+        if (tcsetattr(Fd, TCSANOW, &t) != 0)
+            return false;
+        RememberLine(t);
+        return true;
     }
 
     bool SetTimeouts(const TPortTimeouts& timeouts) override {
@@ -153,7 +161,10 @@ public:
         if (Fd < 0)
             return false;
         // Transfers are synchronous: nothing is pending when a purge can run,
-        // so the abort bits need no action of their own.
+        // so the abort bits need no action of their own. A frame still leaving
+        // after Send goes out whole first, as it would have before Write returned.
+        if ((flags & PurgeTxClear) && Clock::now() < TxEnd)
+            Drain();
         int queue = -1;
         if ((flags & PurgeRxClear) && (flags & PurgeTxClear))
             queue = TCIOFLUSH;
@@ -165,29 +176,30 @@ public:
     }
 
     TPortIo Write(const std::uint8_t* data, std::size_t size) override {
-        TPortIo io;
-        if (Fd < 0)
+        TPortIo io = Hand(data, size);
+        if (!io.Ok)
             return io;
-        if (TakeCancel())
-            return io;
-        while (io.Count < size) {
-            ssize_t n = VIRS_SYSCALL(write)(Fd, data + io.Count, size - io.Count);
-            if (n > 0) {
-                io.Count += static_cast<std::size_t>(n);
-                continue;
-            }
-            if (n < 0 && errno != EAGAIN && errno != EINTR)
-                return io;
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (WaitFor(POLLOUT, std::nullopt) != TWait::Ready)
-                return io;
-        }
         // Like a synchronous Windows write: return once the bytes have left.
-        while (VIRS_SYSCALL(tcdrain)(Fd) != 0)
-            if (errno != EINTR)
-                break;
-        io.Ok = true;
+        Drain();
+        TxEnd = Clock::now();
+        return io;
+    }
+
+    TPortIo Send(const std::uint8_t* data, std::size_t size) override {
+        TPortIo io = Hand(data, size);
+        if (!io.Ok)
+            return io;
+        if (BitsPerSecond == 0) {
+            Drain(); // no speed to reckon with: wait as Write does
+            TxEnd = Clock::now();
+            return io;
+        }
+        // When the last bit leaves the line: the next Read's total time-out
+        // starts there, exactly as after a Write that waited for it.
+        const Clock::time_point now = Clock::now();
+        const auto onLine = std::chrono::microseconds(
+            (std::uint64_t(size) * CharBits * 1000000 + BitsPerSecond - 1) / BitsPerSecond);
+        TxEnd = (TxEnd > now ? TxEnd : now) + onLine;
         return io;
     }
 
@@ -204,7 +216,9 @@ public:
             t.ReadInterval == maxWord && t.ReadMultiplier == 0 && t.ReadConstant == 0;
         const bool returnOnFirst = t.ReadInterval == maxWord && t.ReadMultiplier == maxWord &&
                                    t.ReadConstant != 0 && t.ReadConstant != maxWord;
-        const Clock::time_point start = Clock::now();
+        const Clock::time_point calledAt = Clock::now();
+        // The total time-out counts from when the request sent last has left.
+        const Clock::time_point start = TxEnd > calledAt ? TxEnd : calledAt;
         std::optional<Clock::time_point> deadline;
         if (returnOnFirst) {
             deadline = start + std::chrono::milliseconds(t.ReadConstant);
@@ -276,6 +290,9 @@ public:
     }
 
     void CancelIo() override {
+        // Counted before it is signalled, so TakeCancel can skip the eventfd
+        // while none is on its way.
+        CancelsSent.fetch_add(1);
         std::uint64_t one = 1;
         // An eventfd write only fails when the counter would overflow, and then
         // it is already signalled.
@@ -287,12 +304,56 @@ public:
 private:
     enum class TWait { Ready, TimedOut, Cancelled, Failed };
 
+    // Hands the whole buffer to the system, waiting while its queue is full.
+    TPortIo Hand(const std::uint8_t* data, std::size_t size) {
+        TPortIo io;
+        if (Fd < 0 || TakeCancel())
+            return io;
+        while (io.Count < size) {
+            ssize_t n = VIRS_SYSCALL(write)(Fd, data + io.Count, size - io.Count);
+            if (n > 0) {
+                io.Count += static_cast<std::size_t>(n);
+                continue;
+            }
+            if (n < 0 && errno != EAGAIN && errno != EINTR)
+                return io;
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (WaitFor(POLLOUT, std::nullopt) != TWait::Ready)
+                return io;
+        }
+        io.Ok = true;
+        return io;
+    }
+
+    // Waits until the output queue has left the line.
+    void Drain() {
+        while (VIRS_SYSCALL(tcdrain)(Fd) != 0)
+            if (errno != EINTR)
+                break;
+    }
+
+    // The line's speed and the bits of one character, for Send's reckoning.
+    void RememberLine(const termios& t) {
+        BitsPerSecond = SpeedValue(cfgetospeed(&t));
+        const tcflag_t size = t.c_cflag & CSIZE;
+        const unsigned dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+        CharBits = 1 + dataBits + ((t.c_cflag & PARENB) ? 1 : 0) + ((t.c_cflag & CSTOPB) ? 2 : 1);
+    }
+
     // Resets the cancel; true when one was pending. A read of the eventfd
     // takes its whole count, so several cancels are used up by one call.
+    // Only cancels that have reached the eventfd are taken; one still on its
+    // way is met by the wait of this call or taken by the next.
     bool TakeCancel() {
+        if (CancelsSent.load() == 0)
+            return false;
         std::uint64_t count = 0;
-        return ::read(CancelFd, &count, sizeof count) == static_cast<ssize_t>(sizeof count) &&
-               count != 0;
+        if (::read(CancelFd, &count, sizeof count) != static_cast<ssize_t>(sizeof count) ||
+            count == 0)
+            return false;
+        CancelsSent.fetch_sub(count);
+        return true;
     }
 
     // Waits for `events` on the port, a cancel, or the end of `wait` (none:
@@ -324,6 +385,10 @@ private:
     int Fd;
     int CancelFd;
     TPortTimeouts Timeouts;
+    std::atomic<std::uint64_t> CancelsSent{0}; // signalled and not yet taken
+    std::uint32_t BitsPerSecond = 0;           // 0: unknown
+    unsigned CharBits = 10;
+    Clock::time_point TxEnd{}; // when the bytes of the last Send have left the line
 };
 
 } // namespace

@@ -49,12 +49,14 @@ bool TProtocolLog::WriteLine(std::string_view utf8) {
     }
     std::string line = Utf8ToCp1251(utf8);
     line += "\r\n";
-    // Flushed per line so the file can be watched while a long job runs.
-    bool ok =
-        std::fwrite(line.data(), 1, line.size(), File) == line.size() && std::fflush(File) == 0;
+    // Kept in the buffer: the exchange hands both lines of an attempt to the
+    // system with one Flush, before the next frame goes out.
+    bool ok = std::fwrite(line.data(), 1, line.size(), File) == line.size();
     if (!ok) {
         ++Lost;
         std::clearerr(File);
+    } else {
+        ++Pending;
     }
     return ok;
 }

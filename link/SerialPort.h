@@ -66,8 +66,14 @@ public:
     virtual bool SetLineSettings(const TLineSettings& settings) = 0;
     virtual bool SetTimeouts(const TPortTimeouts& timeouts) = 0;
     virtual bool Purge(std::uint32_t flags) = 0;
-    // One blocking write of the whole buffer.
+    // One blocking write of the whole buffer; returns once the bytes have left.
     virtual TPortIo Write(const std::uint8_t* data, std::size_t size) = 0;
+    // The same write for a request that a Read follows at once: it may return
+    // as soon as the system holds the bytes, while the port keeps the outward
+    // behaviour of Write: the next Read's total time-out counts from when the
+    // bytes have left the line, and a purge waits for them before it clears
+    // the queues. Spares the wait for the line where the port can keep that.
+    virtual TPortIo Send(const std::uint8_t* data, std::size_t size) { return Write(data, size); }
     // One blocking read of at most `size` bytes under the current time-outs.
     virtual TPortIo Read(std::uint8_t* buffer, std::size_t size) = 0;
     // Releases the device; later calls fail. The result says whether the

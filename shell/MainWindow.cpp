@@ -19,6 +19,7 @@
 #include "shell/ShellImages.h"
 #include "shell/ShellShortcuts.h"
 #include "shell/ShellTexts.h"
+#include "shell/TrafficMonitor.h"
 #include "shell/ViewTabs.h"
 
 namespace virs {
@@ -129,6 +130,11 @@ void TForm1::BuildLayout() {
         TabSet1->removeTab(0);
 
     LinkControls = new TLinkControls(*ToolBar1, *StatusBar1, this);
+
+    Monitor = new TTrafficMonitor(this);
+    addDockWidget(Qt::BottomDockWidgetArea, Monitor);
+    Monitor->hide();
+    ToolBar1->PopupMenu1->addAction(Monitor->toggleViewAction());
 
     setMinimumSize(640, 420);
     resize(909, 387 + ToolBar1->sizeHint().height() + StatusBar1->minimumHeight());

@@ -50,6 +50,7 @@ class TForm2;
 class TForm3;
 class TForm6;
 class THelpWindow;
+class TTrafficMonitor;
 
 // The dialogs of other parts of the program, reached from the tool bar.
 struct TShellServices {
@@ -127,6 +128,8 @@ public:
     // Every click of the connect button first stops dragging in the tree;
     // ApplyLinkState sets it again from the link.
     void SuspendTreeDrag();
+    // "Обмен", the traffic monitor: docked, hidden until chosen in the ⚙ menu.
+    TTrafficMonitor* Monitor = nullptr;
 
     // ---- handlers ----
     void BuildStationTree();

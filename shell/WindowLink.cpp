@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 
 #include "shell/ShellImages.h"
+#include "shell/TrafficMonitor.h"
 
 namespace virs {
 
@@ -78,6 +79,7 @@ TWindowLink::TWindowLink(TForm1& window)
     Timer3 = new QTimer(this);
     connect(Timer3, &QTimer::timeout, this, [this] { Timer3Timer(); });
     window.SetActivityCounters(&State.Exchange.TxActivity, &State.Exchange.RxActivity);
+    LinkSession->SetFrameObserver(&window.Monitor->Queue());
 }
 
 TWindowLink::~TWindowLink() {
