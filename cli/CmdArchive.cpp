@@ -189,8 +189,10 @@ int CmdArchive(const Args& args) {
     base.SelDevice = static_cast<u8>(device);
     const TConnectOutcome connected = session.Connect(node, connectionUi);
     if (!connected.Connected) {
-        if (connectionUi.DialTimedOut())
-            std::fprintf(stderr, "%s\n", ConnectFailureText(connected, "", connectionUi).c_str());
+        // The outcome, as read prints it ("Вызов прерван" after a stop or the
+        // dial time-out is shown nowhere else).
+        std::fprintf(stderr, "%s\n",
+                     OneLine(ConnectFailureText(connected, "", connectionUi)).c_str());
         return 1;
     }
     if (!connected.ConnectedMessage.empty())

@@ -331,17 +331,21 @@ protected:
 
     // virs-cli read in the background; the test waits for it with a bound of
     // its own, so a command that hangs fails the test instead of holding it.
-    void Start(std::vector<std::string> extra = {}) {
+    // `archive` reads a short daily archive instead of the current values.
+    void Start(std::vector<std::string> extra = {}, bool archive = false) {
         std::vector<std::string> args = {(BinaryDir() / "cli" / "virs-cli").string(),
-                                         "read",
+                                         archive ? "archive" : "read",
                                          "--dir",
                                          Base.string(),
                                          "--node",
                                          "0",
                                          "--device",
-                                         "0",
-                                         "--view",
-                                         "current"};
+                                         "0"};
+        const std::vector<std::string> what =
+            archive ? std::vector<std::string>{"--kind",     "daily", "--from",
+                                               "2024-03-10", "--to",  "2024-03-11"}
+                    : std::vector<std::string>{"--view", "current"};
+        args.insert(args.end(), what.begin(), what.end());
         args.insert(args.end(), extra.begin(), extra.end());
         ErrFile = (Folder.Path / "read.err").string();
         Pid = SpawnProgram(args, (Folder.Path / "read.out").string(), ErrFile);
@@ -403,6 +407,7 @@ struct TDialStopCase {
     std::vector<std::string> Options;
     int Signal; // 0: none, the time-out ends the call
     std::vector<const char*> ErrParts;
+    bool Archive = false; // virs-cli archive instead of read
 };
 
 class DialStopTest : public UnattendedModemTest,
@@ -415,7 +420,7 @@ TEST_P(DialStopTest, TheCallIsAbandonedAndHungUp) {
     SaveNode("900");
     auto sim = StartSim();
     ASSERT_TRUE(sim->Ready) << sim->Banner;
-    Start(c.Options);
+    Start(c.Options, c.Archive);
     ASSERT_TRUE(WaitForErr("Набор номера...Вызов...", std::chrono::seconds(40)))
         << ReadText(ErrFile);
     if (c.Signal != 0) {
@@ -448,7 +453,15 @@ INSTANTIATE_TEST_SUITE_P(
                       {"Набор номера...Вызов...",
                        "Вызов прерван: модем не ответил на вызов за 2 с (--dial-timeout)"}},
         TDialStopCase{"CtrlC", {}, SIGINT, {"Набор номера...Вызов...", "Вызов прерван"}},
-        TDialStopCase{"Sigterm", {}, SIGTERM, {"Набор номера...Вызов...", "Вызов прерван"}}),
+        TDialStopCase{"Sigterm", {}, SIGTERM, {"Набор номера...Вызов...", "Вызов прерван"}},
+        TDialStopCase{"ArchiveDialTimeOut",
+                      {"--dial-timeout", "2"},
+                      0,
+                      {"Набор номера...Вызов...",
+                       "Вызов прерван: модем не ответил на вызов за 2 с (--dial-timeout)"},
+                      true},
+        TDialStopCase{
+            "ArchiveCtrlC", {}, SIGINT, {"Набор номера...Вызов...", "Вызов прерван"}, true}),
     [](const ::testing::TestParamInfo<TDialStopCase>& param) {
         return std::string(param.param.Name);
     });
