@@ -8,9 +8,7 @@
 
 namespace virs::cli {
 
-void TCliConnectionUi::SetStatus(const std::string& text) {
-    Status = text;
-    std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+void TDialClock::Status(const std::string& text) {
     // The dial command goes out right after this text; the clock of the call
     // starts here (the modem search before it has a bound of its own).
     if (text == DialText && !Dialling) {
@@ -19,18 +17,24 @@ void TCliConnectionUi::SetStatus(const std::string& text) {
     }
 }
 
+bool TDialClock::Expired() {
+    if (Dialling && std::chrono::steady_clock::now() - DialledAt >= Limit)
+        Out = true;
+    return Out;
+}
+
+void TCliConnectionUi::SetStatus(const std::string& text) {
+    Status = text;
+    std::fprintf(stderr, "%s\n", OneLine(text).c_str());
+    Dial.Status(text);
+}
+
 void TCliConnectionUi::ShowMessage(TMessageIcon, const std::string& text) {
     std::fprintf(stderr, "[%s] %s\n", ConnectionCaption, OneLine(text).c_str());
 }
 
 bool TCliConnectionUi::ButtonDown() {
-    if (TStopSignals::Pressed())
-        return false;
-    if (Dialling && std::chrono::steady_clock::now() - DialledAt >= DialTimeout) {
-        TimedOut = true;
-        return false;
-    }
-    return true;
+    return !TStopSignals::Pressed() && !Dial.Expired();
 }
 
 void UsePortOption(const std::string& port, TNode& record, TLinkSession& session,
@@ -62,13 +66,17 @@ void UsePortOption(const std::string& port, TNode& record, TLinkSession& session
     };
 }
 
+std::string DialTimedOutText(const std::string& status, int seconds) {
+    return status + ": модем не ответил на вызов за " + std::to_string(seconds) +
+           " с (--dial-timeout)";
+}
+
 std::string ConnectFailureText(const TConnectOutcome& connected, const std::string& openFailure,
                                const TCliConnectionUi& ui) {
     if (!openFailure.empty())
         return VisibleControls(openFailure);
     if (ui.DialTimedOut())
-        return connected.Status + ": модем не ответил на вызов за " +
-               std::to_string(ui.DialTimeoutSeconds()) + " с (--dial-timeout)";
+        return DialTimedOutText(connected.Status, ui.DialTimeoutSeconds());
     return connected.Status;
 }
 

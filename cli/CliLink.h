@@ -19,27 +19,43 @@ inline constexpr int DefaultDialTimeoutSeconds = 120;
 // The largest --dial-timeout accepted (one hour).
 inline constexpr int MaxDialTimeoutSeconds = 3600;
 
+// The wait for the modem's answer to the dial command: it starts with the
+// status text the dialogue shows as the command goes out.
+class TDialClock {
+public:
+    explicit TDialClock(int seconds = DefaultDialTimeoutSeconds) : Limit(seconds) {}
+    // Every status text of the dialogue, in order.
+    void Status(const std::string& text);
+    // True (and remembered) once the call has been waited for as long as allowed.
+    bool Expired();
+    bool TimedOut() const { return Out; }
+    int Seconds() const { return static_cast<int>(Limit.count()); }
+
+private:
+    std::chrono::seconds Limit;
+    bool Dialling = false;
+    bool Out = false;
+    std::chrono::steady_clock::time_point DialledAt;
+};
+
 // Progress and message boxes of the connection on standard error, one line each.
 class TCliConnectionUi final : public TConnectionUi {
 public:
     explicit TCliConnectionUi(int dialTimeoutSeconds = DefaultDialTimeoutSeconds)
-        : DialTimeout(dialTimeoutSeconds) {}
+        : Dial(dialTimeoutSeconds) {}
     void SetStatus(const std::string& text) override;
     void ShowMessage(TMessageIcon icon, const std::string& text) override;
     // Down until a stop signal has come (TStopSignals) or the call has been
     // waited for longer than the dial time-out.
     bool ButtonDown() override;
     // True when the dial time-out released the button.
-    bool DialTimedOut() const { return TimedOut; }
-    int DialTimeoutSeconds() const { return static_cast<int>(DialTimeout.count()); }
+    bool DialTimedOut() const { return Dial.TimedOut(); }
+    int DialTimeoutSeconds() const { return Dial.Seconds(); }
 
     std::string Status; // the last status text
 
 private:
-    std::chrono::seconds DialTimeout;
-    bool Dialling = false;
-    bool TimedOut = false;
-    std::chrono::steady_clock::time_point DialledAt;
+    TDialClock Dial;
 };
 
 // "--port COMn|PATH" for one run: COMn replaces the node's port number in
@@ -48,6 +64,9 @@ private:
 // the user gave the port, in `openFailure`.
 void UsePortOption(const std::string& port, TNode& record, TLinkSession& session,
                    std::string& openFailure);
+
+// "Вызов прерван: модем не ответил на вызов за N с (--dial-timeout)".
+std::string DialTimedOutText(const std::string& status, int seconds);
 
 // The outcome of a connect that did not succeed, for standard error: the open
 // failure when there was one, the dial time-out when it ended the call,

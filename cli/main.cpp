@@ -47,7 +47,8 @@ const Command Commands[] = {
     {"collect", virs::cli::CmdCollect,
      "collect --dir DIR [--nodes all|N[,M...]] [--what current,settings,archives] "
      "[--kind daily|hourly|monthly] [--since last|ГГГГ-ММ-ДД] [--to ГГГГ-ММ-ДД] [--parallel K] "
-     "[--summary ФАЙЛ.json] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — опросить всю станцию без оператора: "
+     "[--summary ФАЙЛ.json] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС] [--dial-timeout СЕК]  — опросить всю "
+     "станцию без оператора: "
      "текущие, параметры и архивы каждого прибора, итоговая таблица; выход 0 — всё прочитано, "
      "1 — были ошибки, 2 — неверные аргументы"},
     {"workbook-dump", virs::cli::CmdWorkbookDump,
