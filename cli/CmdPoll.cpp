@@ -171,7 +171,6 @@ int CmdPoll(const Args& args) {
     std::map<int, long> byResult; // result code → jobs; -1: no job started
     long jobs = 0;
     bool hung = false;
-    std::optional<TProcessFigures> firstFigures;
     Clock::time_point nextReport = started;
 
     // Pressed: the first job at once; then one job per tick while polling is on.
@@ -206,10 +205,7 @@ int CmdPoll(const Args& args) {
         // Between jobs the worker is parked and the protocol log closed: the
         // figures of one moment compare with those of another.
         if (report > 0 && Clock::now() >= nextReport) {
-            const TProcessFigures now = ProcessFigures();
-            if (!firstFigures)
-                firstFigures = now;
-            PrintFigures("на связи", now, elapsed(), jobs);
+            PrintFigures("на связи", ProcessFigures(), elapsed(), jobs);
             nextReport = Clock::now() + std::chrono::seconds(report);
         }
         if (pause.count() > 0) {
@@ -223,12 +219,18 @@ int CmdPoll(const Args& args) {
         }
     }
 
-    // Released: a running job is stopped and waited for.
+    // Released: a running job is stopped and waited for; it counts with the
+    // result it ended with ("Прервано пользователем" as a rule).
+    const bool stopping = state.JobRunning;
     CyclicClick(session.Job(), false);
     if (state.JobRunning &&
         !mainThread.RunUntil([&] { return !state.JobRunning; }, std::chrono::seconds(jobLimit))) {
         hung = true;
         std::fprintf(stderr, "virs-cli: задание не остановилось за %d с\n", jobLimit);
+    } else if (stopping) {
+        ++jobs;
+        const std::optional<TJobEnd>& end = session.LastJobEnd();
+        ++byResult[end && end->Ran ? end->ResultCode : -1];
     }
     if (report > 0 && !hung)
         PrintFigures("на связи", ProcessFigures(), elapsed(), jobs);
