@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "cli/CliLink.h"
 #include "cli/CliOptions.h"
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
@@ -26,18 +27,8 @@ namespace {
 const char* const ArchiveUsage =
     "Использование: virs-cli archive --dir ПАПКА --node N --device K "
     "--kind daily|hourly|monthly --from ГГГГ-ММ-ДД --to ГГГГ-ММ-ДД "
-    "[--mode averages|integrators] [--port COMn|ПУТЬ] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]\n";
-
-class TCliConnectionUi final : public TConnectionUi {
-public:
-    void SetStatus(const std::string& text) override {
-        std::fprintf(stderr, "%s\n", OneLine(text).c_str());
-    }
-    void ShowMessage(TMessageIcon, const std::string& text) override {
-        std::fprintf(stderr, "[%s] %s\n", ConnectionCaption, OneLine(text).c_str());
-    }
-    bool ButtonDown() override { return true; }
-};
+    "[--mode averages|integrators] [--port COMn|ПУТЬ] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС] "
+    "[--dial-timeout СЕК]\n";
 
 // Panel 2 as lines on stderr; the range dialog answers with the dates given.
 class TCliArchiveUi final : public TJobUi {
@@ -78,7 +69,7 @@ std::string DayText(std::int64_t day) {
 
 int CmdArchive(const Args& args) {
     std::string dir, kindText, mode = "averages", port, fromText, toText, nowText;
-    int node = -1, device = -1;
+    int node = -1, device = -1, dialTimeout = DefaultDialTimeoutSeconds;
     const bool parsed = ParseOptionPairs(
         args, ArchiveUsage, [&](const std::string& name, const std::string& value) {
             if (name == "--dir")
@@ -100,6 +91,8 @@ int CmdArchive(const Args& args) {
                 nowText = value;
             else if (name == "--port" && !value.empty())
                 port = value;
+            else if (name == "--dial-timeout")
+                return ParseNumber(value, 1, MaxDialTimeoutSeconds, dialTimeout);
             else
                 return false;
             return true;
@@ -154,7 +147,7 @@ int CmdArchive(const Args& args) {
 
     TNode& record = base.Nodes[node];
     const u16 storedPort = record.ComPort;
-    TCliConnectionUi connectionUi;
+    TCliConnectionUi connectionUi(dialTimeout);
     TCliArchiveUi jobUi;
     jobUi.FirstDay = firstDay;
     jobUi.LastDay = lastDay;
@@ -196,6 +189,10 @@ int CmdArchive(const Args& args) {
     base.SelDevice = static_cast<u8>(device);
     const TConnectOutcome connected = session.Connect(node, connectionUi);
     if (!connected.Connected) {
+        // The outcome, as read prints it ("Вызов прерван" after a stop or the
+        // dial time-out is shown nowhere else).
+        std::fprintf(stderr, "%s\n",
+                     OneLine(ConnectFailureText(connected, "", connectionUi)).c_str());
         return 1;
     }
     if (!connected.ConnectedMessage.empty())

@@ -25,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/CliLink.h"
 #include "cli/CliOptions.h"
 #include "cli/Commands.h"
 #include "jobs/ArchiveRange.h"
@@ -42,7 +43,7 @@ const char* const CollectUsage =
     "Использование: virs-cli collect --dir ПАПКА [--nodes all|N[,M...]] "
     "[--what current,settings,archives] [--kind daily|hourly|monthly] "
     "[--since last|ГГГГ-ММ-ДД] [--to ГГГГ-ММ-ДД] [--parallel K] [--summary ФАЙЛ.json] "
-    "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]\n";
+    "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС] [--dial-timeout СЕК]\n";
 
 std::string DayText(std::int64_t day) {
     const TDate d = DecodeDate(day);
@@ -60,6 +61,7 @@ struct TCollectOptions {
     std::int64_t SinceDay = 0;
     std::int64_t ToDay = -1; // -1: the latest day the date dialog allows
     int Parallel = 1;
+    int DialTimeout = DefaultDialTimeoutSeconds;
     std::string Summary;
     TClock Clock = SystemNow;
 };
@@ -122,9 +124,10 @@ private:
 
 class TCollectConnectionUi final : public TConnectionUi {
 public:
-    TCollectConnectionUi(TCollectRun& run, std::string prefix)
-        : Run(run), Prefix(std::move(prefix)) {}
+    TCollectConnectionUi(TCollectRun& run, std::string prefix, int dialTimeout)
+        : Run(run), Prefix(std::move(prefix)), Dial(dialTimeout) {}
     void SetStatus(const std::string& text) override {
+        Dial.Status(text);
         if (!text.empty())
             Run.Progress(Prefix + text);
     }
@@ -132,9 +135,11 @@ public:
         Message = text;
         Run.Progress(Prefix + "[" + ConnectionCaption + "] " + text);
     }
-    // Ctrl+C releases the connect button: the search or the call is cancelled.
-    bool ButtonDown() override { return !TStopSignals::Pressed(); }
+    // Ctrl+C releases the connect button: the search or the call is
+    // cancelled; so does a call the modem has not answered in --dial-timeout.
+    bool ButtonDown() override { return !TStopSignals::Pressed() && !Dial.Expired(); }
     std::string Message;
+    TDialClock Dial;
 
 private:
     TCollectRun& Run;
@@ -315,7 +320,7 @@ void CollectNode(TCollectRun& run, TProgramState& state, int node) {
         return;
     }
 
-    TCollectConnectionUi connectionUi(run, prefix);
+    TCollectConnectionUi connectionUi(run, prefix, o.DialTimeout);
     TCollectJobUi jobUi(run);
     TMainThreadQueue mainThread;
     TLinkSession session(state, mainThread, jobUi, o.Folder, o.Clock);
@@ -331,8 +336,10 @@ void CollectNode(TCollectRun& run, TProgramState& state, int node) {
     const TConnectOutcome connected = session.Connect(node, connectionUi);
     if (!connected.Connected) {
         TCollectEntry e = entry(-1, "соединение");
-        e.Outcome =
-            OneLine(!connectionUi.Message.empty() ? connectionUi.Message : connected.Status);
+        e.Outcome = OneLine(!connectionUi.Message.empty() ? connectionUi.Message
+                            : connectionUi.Dial.TimedOut()
+                                ? DialTimedOutText(connected.Status, connectionUi.Dial.Seconds())
+                                : connected.Status);
         e.Seconds = secondsSince(nodeStart);
         run.Record(e);
         return;
@@ -509,34 +516,36 @@ bool WriteSummary(const std::string& file, const std::vector<TCollectEntry>& ent
 int CmdCollect(const Args& args) {
     TCollectOptions o;
     std::string dir, nowText, sinceText = "last", toText;
-    const bool parsed = ParseOptionPairs(args, CollectUsage,
-                                         [&](const std::string& name, const std::string& value) {
-                                             if (name == "--dir" && !value.empty())
-                                                 dir = value;
-                                             else if (name == "--nodes")
-                                                 return ParseNodes(value, o.Nodes);
-                                             else if (name == "--what")
-                                                 return ParseWhat(value, o);
-                                             else if (name == "--kind" && value == "daily")
-                                                 o.Kind = TArchiveKind::Daily;
-                                             else if (name == "--kind" && value == "hourly")
-                                                 o.Kind = TArchiveKind::Hourly;
-                                             else if (name == "--kind" && value == "monthly")
-                                                 o.Kind = TArchiveKind::Monthly;
-                                             else if (name == "--since")
-                                                 sinceText = value;
-                                             else if (name == "--to")
-                                                 toText = value;
-                                             else if (name == "--parallel")
-                                                 return ParseNumber(value, 1, 64, o.Parallel);
-                                             else if (name == "--summary" && !value.empty())
-                                                 o.Summary = value;
-                                             else if (name == "--now")
-                                                 nowText = value;
-                                             else
-                                                 return false;
-                                             return true;
-                                         });
+    const bool parsed = ParseOptionPairs(
+        args, CollectUsage, [&](const std::string& name, const std::string& value) {
+            if (name == "--dir" && !value.empty())
+                dir = value;
+            else if (name == "--nodes")
+                return ParseNodes(value, o.Nodes);
+            else if (name == "--what")
+                return ParseWhat(value, o);
+            else if (name == "--kind" && value == "daily")
+                o.Kind = TArchiveKind::Daily;
+            else if (name == "--kind" && value == "hourly")
+                o.Kind = TArchiveKind::Hourly;
+            else if (name == "--kind" && value == "monthly")
+                o.Kind = TArchiveKind::Monthly;
+            else if (name == "--since")
+                sinceText = value;
+            else if (name == "--to")
+                toText = value;
+            else if (name == "--parallel")
+                return ParseNumber(value, 1, 64, o.Parallel);
+            else if (name == "--dial-timeout")
+                return ParseNumber(value, 1, MaxDialTimeoutSeconds, o.DialTimeout);
+            else if (name == "--summary" && !value.empty())
+                o.Summary = value;
+            else if (name == "--now")
+                nowText = value;
+            else
+                return false;
+            return true;
+        });
     if (!parsed)
         return 2;
     if (dir.empty()) {

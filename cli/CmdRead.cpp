@@ -3,7 +3,13 @@
 // dialogue, StartJob and completion handler; the data image is stored into
 // base.dat as the window stores it when it closes, and the rendered view is
 // printed. The link is ended as the window's disconnect ends it (escape and
-// hang-up on modem links), also after a failed job.
+// hang-up on modem links), also after a failed or stopped job.
+//
+// Nobody sits at the connect and start buttons here: Ctrl+C or SIGTERM
+// releases whichever is down (the call is abandoned with "ATH0", a running job
+// is stopped, the link hung up and base.dat saved), and a call the modem never
+// answers is abandoned after --dial-timeout seconds. Either way the exit
+// status is 1.
 
 #include <chrono>
 #include <cstdio>
@@ -12,6 +18,7 @@
 #include <string>
 
 #include "acquisition/DeviceViews.h"
+#include "cli/CliLink.h"
 #include "cli/CliOptions.h"
 #include "cli/CliStation.h"
 #include "cli/Commands.h"
@@ -26,23 +33,8 @@ namespace {
 
 const char* const ReadUsage =
     "Использование: virs-cli read --dir ПАПКА --node N --device K --view current|settings "
-    "[--port COMn|ПУТЬ]\n";
-
-// Message boxes and progress of the connection go to stderr, one line each
-// (OneLine).
-
-class TCliConnectionUi final : public TConnectionUi {
-public:
-    void SetStatus(const std::string& text) override {
-        Status = text;
-        std::fprintf(stderr, "%s\n", OneLine(text).c_str());
-    }
-    void ShowMessage(TMessageIcon, const std::string& text) override {
-        std::fprintf(stderr, "[%s] %s\n", ConnectionCaption, OneLine(text).c_str());
-    }
-    bool ButtonDown() override { return true; } // nobody releases it here
-    std::string Status;
-};
+    "[--port COMn|ПУТЬ] [--dial-timeout СЕК]\n"
+    "  --dial-timeout СЕК  сколько ждать ответа модема на вызов (1..3600, по умолчанию 120)\n";
 
 int Fail(const std::string& status) {
     std::fprintf(stderr, "%s\n", OneLine(status).c_str());
@@ -53,7 +45,7 @@ int Fail(const std::string& status) {
 
 int CmdRead(const Args& args) {
     std::string dir, view, port;
-    int node = -1, device = -1;
+    int node = -1, device = -1, dialTimeout = DefaultDialTimeoutSeconds;
     const bool parsed =
         ParseOptionPairs(args, ReadUsage, [&](const std::string& name, const std::string& value) {
             if (name == "--dir")
@@ -66,6 +58,8 @@ int CmdRead(const Args& args) {
                 view = value;
             else if (name == "--port" && !value.empty())
                 port = value;
+            else if (name == "--dial-timeout")
+                return ParseNumber(value, 1, MaxDialTimeoutSeconds, dialTimeout);
             else
                 return false;
             return true;
@@ -97,37 +91,16 @@ int CmdRead(const Args& args) {
     // --port overrides the node's port for this run only.
     TNode& record = base.Nodes[node];
     const u16 storedPort = record.ComPort;
-    TCliConnectionUi connectionUi;
+    TCliConnectionUi connectionUi(dialTimeout);
     TMainThreadQueue mainThread;
     TLinkSession session(state, mainThread, folder);
     // The port that could not be opened and why, named as the user gave it.
     std::string openFailure;
-    TPortOpener opener = OpenComPort;
-    std::string portName;
-    if (!port.empty()) {
-        int number = 0;
-        if (port.rfind("COM", 0) == 0 && ParseNumber(port.substr(3), 1, 255, number)) {
-            record.ComPort = static_cast<u16>(number);
-        } else {
-            const std::filesystem::path path(port);
-            opener = [path](unsigned) { return OpenSerialPort(path); };
-            portName = port;
-        }
-    }
-    session.PortOpener = [&, opener](unsigned com) {
-        TPortOpenResult opened = opener(com);
-        if (!opened.Port && (com != 0 || !portName.empty())) {
-            // The reason names the device path itself ("/dev/ttyUSB0: ..."); a
-            // path given by the user is not repeated.
-            const std::string name = portName.empty() ? "COM" + std::to_string(com) : portName;
-            std::string reason = opened.Error;
-            if (reason.rfind(portName + ": ", 0) == 0 && !portName.empty())
-                reason.erase(0, portName.size() + 2);
-            openFailure = "Не удалось открыть порт " + name + ": " + reason;
-        }
-        return opened;
-    };
+    UsePortOption(port, record, session, openFailure);
 
+    // From here on Ctrl+C and SIGTERM release the buttons instead of ending
+    // the process with the line up.
+    const TStopSignals stopSignals(true);
     base.SelNode = static_cast<u8>(node);
     base.SelDevice = static_cast<u8>(device);
     const TConnectOutcome connected = session.Connect(node, connectionUi);
@@ -135,19 +108,29 @@ int CmdRead(const Args& args) {
         !notice.empty())
         std::fprintf(stderr, "virs-cli: %s\n", notice.c_str());
     if (!connected.Connected)
-        return Fail(openFailure.empty() ? connected.Status : VisibleControls(openFailure));
+        return Fail(ConnectFailureText(connected, openFailure, connectionUi));
     if (!connected.ConnectedMessage.empty())
         connectionUi.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
     connectionUi.SetStatus(connected.Status);
 
-    StartStopClick(session.Job(), true, tab);
-    // A job that never ends would be a fault of the exchange; the wait is
-    // bounded all the same, and a stop asked for when it runs out.
-    const auto limit = std::chrono::minutes(10);
-    if (state.JobRunning && !mainThread.RunUntil([&] { return !state.JobRunning; }, limit)) {
-        state.Exchange.AbortRequested = true;
-        if (session.Worker())
-            session.Worker()->InterruptJob();
+    // A stop that came while the link was being made: no job is started.
+    if (!TStopSignals::Pressed())
+        StartStopClick(session.Job(), true, tab);
+    // The start button is released by a stop signal. A job that never ends
+    // would be a fault of the exchange; the wait is bounded all the same, and
+    // a stop asked for when it runs out.
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(10);
+    bool stopSent = false;
+    while (state.JobRunning && std::chrono::steady_clock::now() < limit) {
+        mainThread.RunUntil([&] { return !state.JobRunning || TStopSignals::Pressed(); },
+                            std::chrono::milliseconds(100));
+        if (TStopSignals::Pressed() && !stopSent && state.JobRunning) {
+            StartStopClick(session.Job(), false, tab);
+            stopSent = true;
+        }
+    }
+    if (state.JobRunning) {
+        StartStopClick(session.Job(), false, tab);
         mainThread.RunUntil([&] { return !state.JobRunning; }, std::chrono::minutes(1));
     }
     const std::optional<TJobEnd>& end = session.LastJobEnd();
@@ -165,7 +148,7 @@ int CmdRead(const Args& args) {
     if (!saved.Ok)
         std::fprintf(stderr, "virs-cli: %s\n", saved.Message.c_str());
     if (!succeeded)
-        return Fail(jobStatus);
+        return Fail(jobStatus.empty() && TStopSignals::Pressed() ? UserStopText : jobStatus);
 
     const TDeviceViewText text =
         RenderDeviceView(tab, base.Devices[node][device], state.WorkArea, RussianViewLocale());

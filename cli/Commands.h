@@ -21,7 +21,8 @@ int CmdModemSetup(const Args& args);     // modem-setup --port P [--preset P] [-
 int CmdAdapterAddress(const Args& args); // adapter-address --port P --address N
 int CmdFirmware(const Args& args);       // firmware --port P --image F [--yes]
 int CmdArchive(const Args& args); // archive --dir DIR --node N --device K --kind … --from … --to …
-int CmdPorts(const Args& args);   // ports
+int CmdPoll(const Args& args);  // poll --dir DIR --node N --device K [--interval MS] [--jobs N] …
+int CmdPorts(const Args& args); // ports
 int CmdCollect(const Args& args); // collect --dir DIR [--nodes …] [--what …] [--parallel K] …
 int CmdMakeDemo(const Args& args); // make-demo DIR --com N [--com-dialup M] [--com-gsm K] [--force]
 

@@ -27,17 +27,28 @@ const Command Commands[] = {
      "render --dir DIR --node N --device K [--view 0..4] [--locale ru|system] [--out ФАЙЛ.txt] "
      "[--pdf ФАЙЛ.pdf]  — текст вида прибора из DIR/base.dat (виды 1..3: архив из книги прибора)"},
     {"read", virs::cli::CmdRead,
-     "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ]  — "
-     "прочитать прибор по связи узла, сохранить образ в base.dat и вывести вид"},
+     "read --dir DIR --node N --device K --view current|settings [--port COMn|ПУТЬ] "
+     "[--dial-timeout СЕК]  — "
+     "прочитать прибор по связи узла, сохранить образ в base.dat и вывести вид; ответа модема на "
+     "вызов ждёт не дольше --dial-timeout (по умолчанию 120 с), Ctrl+C или SIGTERM — отбой "
+     "(\"+++\", \"ATH0\"), образ сохраняется, выход 1"},
+    {"poll", virs::cli::CmdPoll,
+     "poll --dir DIR --node N --device K [--port COMn|ПУТЬ] [--interval МС] [--timeout МС] "
+     "[--retries N] [--jobs N] [--duration СЕК] [--report СЕК] [--job-limit СЕК] [--dial-timeout "
+     "СЕК]  — "
+     "циклический опрос текущих значений прибора; итог: задания по кодам результата, память, "
+     "потоки и дескрипторы процесса"},
 #ifdef VIRS_HAVE_WORKBOOK
     {"archive", virs::cli::CmdArchive,
      "archive --dir DIR --node N --device K --kind daily|hourly|monthly --from ГГГГ-ММ-ДД "
      "--to ГГГГ-ММ-ДД [--mode averages|integrators] [--port COMn|ПУТЬ] "
-     "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — прочитать архив прибора в книгу .xls в DIR и вывести вид"},
+     "[--now ГГГГ-ММ-ДДTЧЧ:ММ:СС] [--dial-timeout СЕК]  — прочитать архив прибора в книгу .xls в "
+     "DIR и вывести вид"},
     {"collect", virs::cli::CmdCollect,
      "collect --dir DIR [--nodes all|N[,M...]] [--what current,settings,archives] "
      "[--kind daily|hourly|monthly] [--since last|ГГГГ-ММ-ДД] [--to ГГГГ-ММ-ДД] [--parallel K] "
-     "[--summary ФАЙЛ.json] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС]  — опросить всю станцию без оператора: "
+     "[--summary ФАЙЛ.json] [--now ГГГГ-ММ-ДДTЧЧ:ММ:СС] [--dial-timeout СЕК]  — опросить всю "
+     "станцию без оператора: "
      "текущие, параметры и архивы каждого прибора, итоговая таблица; выход 0 — всё прочитано, "
      "1 — были ошибки, 2 — неверные аргументы"},
     {"workbook-dump", virs::cli::CmdWorkbookDump,

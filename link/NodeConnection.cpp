@@ -10,7 +10,6 @@ namespace {
 
 constexpr const char* SearchText = "Поиск модема...";
 constexpr const char* InitText = "Инициализация модема...";
-constexpr const char* DialText = "Набор номера...Вызов...";
 constexpr const char* ClosingText = "Закрытие соединения...";
 constexpr const char* InitFailedText =
     "Не удалось инициализировать модем.\rВозможно строка инициализации неверна.\r";

@@ -26,6 +26,8 @@ inline constexpr const char* CallInterruptedText = "Вызов прерван";
 inline constexpr const char* ModemSilentText = "Модем не отвечает";
 inline constexpr const char* NodeClosedText = "Узел закрыт";
 inline constexpr const char* NodeCloseFailedText = "Не удалось закрыть узел";
+// Shown when the dial command goes out; from then on the dialogue waits for the call.
+inline constexpr const char* DialText = "Набор номера...Вызов...";
 
 // Tree pictures of a node and of the connect button.
 inline constexpr int NodeImageDirectConnected = 5;

@@ -101,14 +101,19 @@ TReplyPlan SpoilAnswer(const TFault& f, const Bytes& answer, u8 requestAddress, 
 const TFault* TFaultBook::Next(u8 address) {
     const int seen = ++Seen_[address];
     ++SeenOnBus_;
-    for (const TFault& f : Faults_) {
+    for (std::size_t i = 0; i < Faults_.size(); ++i) {
+        const TFault& f = Faults_[i];
         if (f.Device && *f.Device != address)
             continue;
-        if (f.OnRequest == 0)
-            return &f;
         const int n = f.Device ? seen : SeenOnBus_;
-        if (n >= f.OnRequest && n < f.OnRequest + f.Times)
-            return &f;
+        if (f.OnRequest != 0 && (n < f.OnRequest || n >= f.OnRequest + f.Times))
+            continue;
+        // Each rule draws from a sequence of its own, so that two rules of a
+        // few per mille each spoil about the sum of the two.
+        if (f.Permille > 0 && HashOf(0x5EEDull + i, static_cast<u64>(SeenOnBus_), address) % 1000 >=
+                                  static_cast<u64>(f.Permille))
+            continue;
+        return &f;
     }
     return nullptr;
 }

@@ -31,6 +31,10 @@ struct TFault {
     int OnRequest =
         0; // 0: every request; N: from the Nth request of the device (no device: on the bus)
     int Times = 1; // with OnRequest: how many requests in a row
+    // 1..1000: the rule spoils only this many requests in a thousand of those
+    // it would pick, drawn by a fixed pseudo-random sequence (the same on
+    // every run); 0: every one it picks.
+    int Permille = 0;
     TFaultKind Kind = TFaultKind::Silence;
     int Ms = 0, Code = 0, Bytes = 1, At = 1, GapMs = 0, Address = -1;
 };

@@ -198,6 +198,7 @@ TFault ReadFault(const json& j, const std::string& path) {
     }
     r.Int("on_request", f.OnRequest, 0, 1000000);
     r.Int("times", f.Times, 1, 1000000);
+    r.Int("permille", f.Permille, 0, 1000);
     r.Int("ms", f.Ms, 0, 600000);
     r.Int("code", f.Code, 0, 255);
     r.Int("bytes", f.Bytes, 0, 1000);

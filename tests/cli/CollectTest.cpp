@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include <nlohmann/json.hpp>
 
 #include "tests/cli/SimHarness.h"
@@ -38,7 +40,9 @@ std::string Scenario() {
         {"com": 24, "kind": "direct", "site": "D"},
         {"com": 25, "kind": "modem", "modem": {"type": "dialup", "baud": 9600, "echo": false,
           "phone_book": [{"number": "100", "outcome": "connect", "site": "E", "delay_ms": 300},
-                         {"number": "200", "outcome": "busy", "delay_ms": 300}]}}]})";
+                         {"number": "200", "outcome": "busy", "delay_ms": 300},
+                         {"number": "300", "outcome": "connect", "site": "E",
+                          "delay_ms": 600000}]}}]})";
 }
 
 class CollectTest : public ::testing::Test {
@@ -269,6 +273,28 @@ TEST_F(CollectTest, CtrlCStopsTheJobsKeepsTheRowsAndHangsUp) {
 
 // Two nodes of one name on two lines: read one after the other, so the second
 // device's workbook gets a name of its own instead of overwriting the first.
+// A number the modem dials for ten minutes: the call is given up after the
+// dial time-out and the node is listed with the reason.
+TEST_F(CollectTest, ACallNeverAnsweredIsGivenUpAfterTheDialTimeOut) {
+    TTestNode silent;
+    silent.ComPort = 25;
+    silent.LinkType = LinkDialUp;
+    silent.Phone = "300";
+    silent.ReplyTimeoutMs = 2000;
+    silent.Devices = {{DeviceVirsD, 2}};
+    SaveStation(MakeStation({silent}), Base);
+    TSimProcess sim(Folder.Path / "scenario.json");
+    ASSERT_TRUE(sim.Ready) << sim.Banner;
+    const auto started = std::chrono::steady_clock::now();
+    const TRunResult r = Collect({"--what", "current", "--dial-timeout", "2"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(30));
+    EXPECT_EQ(r.Exit, 1) << r.Err;
+    const nlohmann::json e = Entry(Summary(), 0, -1, "соединение");
+    ASSERT_FALSE(e.is_null()) << Summary().dump(2);
+    EXPECT_EQ(e["outcome"], "Вызов прерван: модем не ответил на вызов за 2 с (--dial-timeout)");
+    EXPECT_TRUE(Entry(Summary(), 0, 0, "текущие").is_null());
+}
+
 TEST_F(CollectTest, NodesOfOneNameDoNotShareAWorkbook) {
     StationBase station = LoadStation(Base);
     station.Nodes[2].NameSlot.Value.Set("узел");

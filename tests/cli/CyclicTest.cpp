@@ -9,6 +9,7 @@
 #include "jobs/LinkSession.h"
 #include "tests/cli/SimHarness.h"
 #include "tests/support/RecordingJobUi.h"
+#include "tests/support/ScriptedPort.h"
 
 namespace virs::test {
 namespace {
@@ -116,21 +117,12 @@ TEST_F(CyclicTest, ClosingTheLinkStopsARunningJobFirst) {
 }
 
 // A port whose first close is refused by the system.
-class TStubbornPort final : public ISerialPort {
+class TStubbornPort final : public test::TOwningForwardingPort {
 public:
-    explicit TStubbornPort(std::unique_ptr<ISerialPort> inner) : Inner(std::move(inner)) {}
-    bool SetQueues(std::uint32_t i, std::uint32_t o) override { return Inner->SetQueues(i, o); }
-    bool GetLineSettings(TLineSettings& s) override { return Inner->GetLineSettings(s); }
-    bool SetLineSettings(const TLineSettings& s) override { return Inner->SetLineSettings(s); }
-    bool SetTimeouts(const TPortTimeouts& t) override { return Inner->SetTimeouts(t); }
-    bool Purge(std::uint32_t f) override { return Inner->Purge(f); }
-    TPortIo Write(const std::uint8_t* d, std::size_t n) override { return Inner->Write(d, n); }
-    TPortIo Read(std::uint8_t* b, std::size_t n) override { return Inner->Read(b, n); }
-    bool Close() override { return Refused++ > 0 && Inner->Close(); }
-    void CancelIo() override { Inner->CancelIo(); }
+    using TOwningForwardingPort::TOwningForwardingPort;
+    bool Close() override { return Refused++ > 0 && TOwningForwardingPort::Close(); }
 
 private:
-    std::unique_ptr<ISerialPort> Inner;
     int Refused = 0;
 };
 

@@ -3,7 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "tests/cli/SimHarness.h"
 
@@ -291,6 +297,226 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TModemCase>& param) {
         return std::string(param.param.Name);
     });
+
+// A modem line whose number 900 is dialled but never answered (the modem would
+// answer after ten minutes), and 100 that connects to a silent meter, for the
+// stops of a command nobody sits at.
+class UnattendedModemTest : public ReadTest {
+protected:
+    void SetUp() override {
+        ReadTest::SetUp();
+        SimLog = Folder.Path / "sim.log";
+    }
+
+    void SaveNode(const char* phone) {
+        TTestNode node;
+        node.LinkType = LinkDialUp;
+        node.ComPort = 7;
+        node.Phone = phone;
+        node.ReplyTimeoutMs = 2000;
+        node.Devices = {{DeviceVirsD, 2}};
+        SaveStation(MakeStation({node}), Base);
+    }
+
+    std::unique_ptr<TSimProcess> StartSim(std::vector<std::string> extra = {}) {
+        extra.insert(extra.end(), {"--log", SimLog.string()});
+        auto sim = std::make_unique<TSimProcess>(
+            Scenario(ModemScenario(R"({"echo": false, "type": "dialup", "baud": 9600,
+                "phone_book": [
+                  {"number": "900", "outcome": "connect", "site": "A", "delay_ms": 600000},
+                  {"number": "100", "outcome": "connect", "site": "A", "delay_ms": 300}]})")),
+            extra);
+        return sim;
+    }
+
+    // virs-cli read in the background; the test waits for it with a bound of
+    // its own, so a command that hangs fails the test instead of holding it.
+    // `archive` reads a short daily archive instead of the current values.
+    void Start(std::vector<std::string> extra = {}, bool archive = false) {
+        std::vector<std::string> args = {(BinaryDir() / "cli" / "virs-cli").string(),
+                                         archive ? "archive" : "read",
+                                         "--dir",
+                                         Base.string(),
+                                         "--node",
+                                         "0",
+                                         "--device",
+                                         "0"};
+        const std::vector<std::string> what =
+            archive ? std::vector<std::string>{"--kind",     "daily", "--from",
+                                               "2024-03-10", "--to",  "2024-03-11"}
+                    : std::vector<std::string>{"--view", "current"};
+        args.insert(args.end(), what.begin(), what.end());
+        args.insert(args.end(), extra.begin(), extra.end());
+        ErrFile = (Folder.Path / "read.err").string();
+        Pid = SpawnProgram(args, (Folder.Path / "read.out").string(), ErrFile);
+        ASSERT_GT(Pid, 0);
+        StartedAt = std::chrono::steady_clock::now();
+    }
+
+    bool WaitForErr(const std::string& part, std::chrono::seconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (ReadText(ErrFile).find(part) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= deadline)
+                return false;
+            usleep(20000);
+        }
+        return true;
+    }
+
+    // The exit status, or -1 when the command had not ended within `limit`
+    // (it is killed then).
+    int Finish(std::chrono::seconds limit) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (waitpid(Pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                kill(Pid, SIGKILL);
+                waitpid(Pid, &status, 0);
+                Pid = -1;
+                return -1;
+            }
+            usleep(20000);
+        }
+        Pid = -1;
+        Took = std::chrono::steady_clock::now() - StartedAt;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+    void TearDown() override {
+        if (Pid > 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+    }
+
+    // What the simulated modem received, as the simulator logs it.
+    std::string ModemHeard() { return ReadText(SimLog); }
+
+    std::filesystem::path SimLog;
+    std::string ErrFile;
+    pid_t Pid = -1;
+    std::chrono::steady_clock::time_point StartedAt;
+    std::chrono::steady_clock::duration Took{};
+};
+
+constexpr const char* HangUpBytes = "41 54 48 30 0D"; // "ATH0\r"
+constexpr const char* EscapeBytes = "2B 2B 2B";       // "+++"
+
+struct TDialStopCase {
+    const char* Name;
+    std::vector<std::string> Options;
+    int Signal; // 0: none, the time-out ends the call
+    std::vector<const char*> ErrParts;
+    bool Archive = false; // virs-cli archive instead of read
+};
+
+class DialStopTest : public UnattendedModemTest,
+                     public ::testing::WithParamInterface<TDialStopCase> {};
+
+// The call is abandoned with "ATH0" and the command ends with 1, by the dial
+// time-out or by a signal while the modem is still dialling.
+TEST_P(DialStopTest, TheCallIsAbandonedAndHungUp) {
+    const TDialStopCase& c = GetParam();
+    SaveNode("900");
+    auto sim = StartSim();
+    ASSERT_TRUE(sim->Ready) << sim->Banner;
+    Start(c.Options, c.Archive);
+    ASSERT_TRUE(WaitForErr("Набор номера...Вызов...", std::chrono::seconds(40)))
+        << ReadText(ErrFile);
+    if (c.Signal != 0) {
+        usleep(300000);
+        kill(Pid, c.Signal);
+    }
+    const int exit = Finish(std::chrono::seconds(30));
+    const std::string err = ReadText(ErrFile);
+    ASSERT_EQ(exit, 1) << err;
+    std::size_t at = 0;
+    for (const char* part : c.ErrParts) {
+        const std::size_t found = err.find(part, at);
+        EXPECT_NE(found, std::string::npos) << "'" << part << "' missing in:\n" << err;
+        if (found != std::string::npos)
+            at = found;
+    }
+    EXPECT_EQ(err.find("Соединение с узлом установлено"), std::string::npos) << err;
+    const std::string heard = ModemHeard();
+    const std::size_t dialled = heard.find("41 54 44 54"); // "ATDT"
+    ASSERT_NE(dialled, std::string::npos) << heard;
+    EXPECT_NE(heard.find(HangUpBytes, dialled), std::string::npos) << heard;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Unattended, DialStopTest,
+    ::testing::Values(
+        TDialStopCase{"DialTimeOut",
+                      {"--dial-timeout", "2"},
+                      0,
+                      {"Набор номера...Вызов...",
+                       "Вызов прерван: модем не ответил на вызов за 2 с (--dial-timeout)"}},
+        TDialStopCase{"CtrlC", {}, SIGINT, {"Набор номера...Вызов...", "Вызов прерван"}},
+        TDialStopCase{"Sigterm", {}, SIGTERM, {"Набор номера...Вызов...", "Вызов прерван"}},
+        TDialStopCase{"ArchiveDialTimeOut",
+                      {"--dial-timeout", "2"},
+                      0,
+                      {"Набор номера...Вызов...",
+                       "Вызов прерван: модем не ответил на вызов за 2 с (--dial-timeout)"},
+                      true},
+        TDialStopCase{
+            "ArchiveCtrlC", {}, SIGINT, {"Набор номера...Вызов...", "Вызов прерван"}, true}),
+    [](const ::testing::TestParamInfo<TDialStopCase>& param) {
+        return std::string(param.param.Name);
+    });
+
+TEST_F(UnattendedModemTest, TheDialTimeOutIsKept) {
+    SaveNode("900");
+    auto sim = StartSim();
+    ASSERT_TRUE(sim->Ready) << sim->Banner;
+    Start({"--dial-timeout", "3"});
+    ASSERT_TRUE(WaitForErr("Набор номера...Вызов...", std::chrono::seconds(40)));
+    const auto dialledAt = std::chrono::steady_clock::now();
+    ASSERT_EQ(Finish(std::chrono::seconds(30)), 1) << ReadText(ErrFile);
+    const auto waited = std::chrono::steady_clock::now() - dialledAt;
+    // Three seconds of the call, then the hang-up (one read of at most 500 ms).
+    EXPECT_GE(waited, std::chrono::milliseconds(2500));
+    EXPECT_LT(waited, std::chrono::seconds(8));
+}
+
+TEST_F(UnattendedModemTest, ASignalDuringTheReadHangsUpAndSaves) {
+    SaveNode("100");
+    // The meter never answers: the job is in its reads when the signal comes.
+    auto sim = StartSim({"--fault", "device=2,kind=silence"});
+    ASSERT_TRUE(sim->Ready) << sim->Banner;
+    // Made to look an hour old, so that the save at the end shows.
+    const auto anHourAgo = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+    std::filesystem::last_write_time(Base / "base.dat", anHourAgo);
+    Start();
+    ASSERT_TRUE(WaitForErr("Соединение с узлом установлено / COM7", std::chrono::seconds(40)))
+        << ReadText(ErrFile);
+    usleep(500000);
+    kill(Pid, SIGTERM);
+    const int exit = Finish(std::chrono::seconds(30));
+    const std::string err = ReadText(ErrFile);
+    ASSERT_EQ(exit, 1) << err;
+    std::size_t at = 0;
+    for (const char* part : {"Закрытие соединения...", "[Соединение с узлом] Соединение прервано",
+                             "Узел закрыт", "Прервано пользователем"}) {
+        const std::size_t found = err.find(part, at);
+        EXPECT_NE(found, std::string::npos) << "'" << part << "' missing in:\n" << err;
+        if (found != std::string::npos)
+            at = found;
+    }
+    // The stop came long before the 2 × 2 s of the two attempts were over.
+    EXPECT_LT(Took, std::chrono::seconds(12));
+    const std::string heard = ModemHeard();
+    const std::size_t escape = heard.find(EscapeBytes);
+    ASSERT_NE(escape, std::string::npos) << heard;
+    EXPECT_NE(heard.find(HangUpBytes, escape), std::string::npos) << heard;
+    // base.dat was written again, and still loads with its node and device.
+    EXPECT_GT(std::filesystem::last_write_time(Base / "base.dat"),
+              anHourAgo + std::chrono::minutes(30));
+    const StationBase after = LoadStation(Base);
+    ASSERT_EQ(after.NodeCount(), 1);
+    EXPECT_EQ(after.Devices[0][0].DataReadAt, 0.0);
+}
 
 } // namespace
 } // namespace virs::test

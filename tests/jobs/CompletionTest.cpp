@@ -13,6 +13,7 @@
 #include "link/ExchangeWorker.h"
 #include "link/MainThreadCall.h"
 #include "tests/support/RecordingJobUi.h"
+#include "tests/support/ScriptedPort.h"
 #include "tests/support/TempFolder.h"
 
 namespace virs {
@@ -45,36 +46,6 @@ Bytes GoodAnswer(const Bytes& request) {
     }
     return Framed(body);
 }
-
-// The line: every request is answered at once by the test's function.
-class TSlavePort final : public ISerialPort {
-public:
-    std::function<Bytes(const Bytes&)> Answer = GoodAnswer;
-    bool SetQueues(std::uint32_t, std::uint32_t) override { return true; }
-    bool GetLineSettings(TLineSettings&) override { return true; }
-    bool SetLineSettings(const TLineSettings&) override { return true; }
-    bool SetTimeouts(const TPortTimeouts&) override { return true; }
-    bool Purge(std::uint32_t) override {
-        Pending.clear();
-        return true;
-    }
-    TPortIo Write(const std::uint8_t* data, std::size_t size) override {
-        Pending = Answer(Bytes(data, data + size));
-        return {true, size};
-    }
-    TPortIo Read(std::uint8_t* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, Pending.size());
-        if (n > 0)
-            std::memcpy(buffer, Pending.data(), n);
-        Pending.clear();
-        return {true, n};
-    }
-    bool Close() override { return true; }
-    void CancelIo() override {}
-
-private:
-    Bytes Pending;
-};
 
 using test::TRecordingJobUi;
 
@@ -126,7 +97,13 @@ protected:
     TProgramState State;
     TRecordingJobUi Ui;
     TProtocolLog Log;
-    TSlavePort Port;
+    // The line: every request is answered at once by the test's function.
+    test::TScriptedLine Slave = [] {
+        test::TScriptedLine line;
+        line.AnswerWith(GoodAnswer);
+        return line;
+    }();
+    test::TScriptedPort Port{Slave};
     TMainThreadQueue Main;
     test::TTempFolder Temp;
     std::filesystem::path Folder;
@@ -198,7 +175,7 @@ class CompletionFailureTest : public CompletionTest,
 
 TEST_P(CompletionFailureTest, LeavesTheStoredImageAndTheWorkAreaAlone) {
     const TFailure& f = GetParam();
-    Port.Answer = f.Answer;
+    Slave.AnswerWith(f.Answer);
     Bytes before(Device(1).DataImage, Device(1).DataImage + DataImageSize);
     std::memset(State.WorkArea.DCurrentBlock.Bytes, 0x55, TDCurrentBlock::Size);
     Run(1, 0);
@@ -259,10 +236,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(CompletionTest, StopIsHonouredAtTheNextCompletion) {
     // The stop comes while the exchange runs: the answer is stored all the
     // same, and the job ends with the stop text.
-    Port.Answer = [this](const Bytes& r) {
+    Slave.AnswerWith([this](const Bytes& r) {
         State.Exchange.AbortRequested = true;
         return GoodAnswer(r);
-    };
+    });
     Run(1, 0);
     EXPECT_EQ(Ui.Status, "Прервано пользователем");
     EXPECT_EQ(State.Exchange.ResultCode, ResultUserStop);
@@ -271,11 +248,11 @@ TEST_F(CompletionTest, StopIsHonouredAtTheNextCompletion) {
 
     // A stop during a failing frame cuts the retries short.
     int requests = 0;
-    Port.Answer = [&](const Bytes&) {
+    Slave.AnswerWith([&](const Bytes&) {
         ++requests;
         State.Exchange.AbortRequested = true;
         return Bytes{};
-    };
+    });
     Run(0, 0);
     EXPECT_EQ(requests, 1);
     EXPECT_EQ(Ui.Status, "Прервано пользователем");
@@ -284,12 +261,12 @@ TEST_F(CompletionTest, StopIsHonouredAtTheNextCompletion) {
 TEST_F(CompletionTest, WorkAreaSeesOnlyWholeBlocks) {
     std::memset(State.WorkArea.DCurrentBlock.Bytes, 0x55, TDCurrentBlock::Size);
     bool untouchedDuringJob = true;
-    Port.Answer = [&](const Bytes& r) {
+    Slave.AnswerWith([&](const Bytes& r) {
         // The main thread's work area while the job is being read.
         if (State.WorkArea.DCurrentBlock.Bytes[0] != 0x55)
             untouchedDuringJob = false;
         return GoodAnswer(r);
-    };
+    });
     Run(1, 0);
     EXPECT_TRUE(untouchedDuringJob);
     EXPECT_EQ(State.WorkArea.DCurrentBlock.Bytes[0], Register(0) & 0xFF);
@@ -315,12 +292,12 @@ TEST_F(CompletionTest, ArchiveJobWithoutAWalkEndsAfterItsFirstExchange) {
 TEST_F(CompletionTest, SettingsJobClearsTheWholeBlockBeforeTheFirstFrame) {
     std::memset(State.JobBuffer.DSettingsBlock.Bytes, 0xFF, TDSettingsBlock::Size);
     bool cleared = false;
-    Port.Answer = [&](const Bytes&) {
+    Slave.AnswerWith([&](const Bytes&) {
         cleared = std::all_of(std::begin(State.JobBuffer.DSettingsBlock.Bytes),
                               std::end(State.JobBuffer.DSettingsBlock.Bytes),
                               [](std::uint8_t b) { return b == 0; });
         return Bytes{};
-    };
+    });
     Run(1, 4);
     EXPECT_TRUE(cleared);
 }

@@ -12,6 +12,7 @@
 
 #include "link/ModemDialogue.h"
 #include "link/NodeConnection.h"
+#include "tests/support/ScriptedModem.h"
 #ifndef _WIN32
 #include "tests/link/PtyPair.h"
 #endif
@@ -19,90 +20,8 @@
 namespace virs {
 namespace {
 
-// Answers each command with a list of reads (an empty string is a read that
-// brings nothing); a modem that understands only one line setting.
-class TScriptedModem final : public ISerialPort {
-public:
-    std::function<std::vector<std::string>(const std::string&)> Answer;
-    std::uint32_t ModemBaud = 0; // 0: understands any line settings
-    std::uint8_t ModemParity = 0, ModemStop = 0;
-    TLineSettings Line{9600, 8, 0, 0, 0};
-    std::vector<std::string> Written;
-    std::vector<TPortTimeouts> TimeoutsSet;
-    std::vector<std::uint32_t> Sleeps;
-    bool CloseOk = true;
-    bool Closed = false;
-
-    bool SetQueues(std::uint32_t, std::uint32_t) override { return true; }
-    bool GetLineSettings(TLineSettings& s) override {
-        s.BaudRate = Line.BaudRate;
-        s.Parity = Line.Parity;
-        s.StopBits = Line.StopBits;
-        s.ByteSize = Line.ByteSize;
-        return true;
-    }
-    bool SetLineSettings(const TLineSettings& s) override {
-        Line = s;
-        return true;
-    }
-    bool SetTimeouts(const TPortTimeouts& t) override {
-        TimeoutsSet.push_back(t);
-        return true;
-    }
-    bool Purge(std::uint32_t) override { return true; }
-    TPortIo Write(const std::uint8_t* data, std::size_t size) override {
-        const std::string command(reinterpret_cast<const char*>(data), size);
-        Written.push_back(command);
-        const bool followsIpr = command.rfind("AT+IPR=", 0) == 0 && ModemBaud != 0;
-        const bool understood =
-            ModemBaud == 0 || (Line.BaudRate == ModemBaud && Line.Parity == ModemParity &&
-                               Line.StopBits == ModemStop);
-        if (understood && Answer)
-            for (const std::string& read : Answer(command))
-                Reads.push_back(read);
-        if (understood && followsIpr) // the modem takes the new speed after its answer
-            ModemBaud = static_cast<std::uint32_t>(std::stoul(command.substr(7)));
-        return {true, size};
-    }
-    TPortIo Read(std::uint8_t* buffer, std::size_t size) override {
-        if (Reads.empty())
-            return {true, 0};
-        std::string r = Reads.front();
-        Reads.pop_front();
-        const std::size_t n = std::min(size, r.size());
-        std::memcpy(buffer, r.data(), n);
-        return {true, n};
-    }
-    bool Close() override {
-        Closed = CloseOk;
-        return CloseOk;
-    }
-    void Sleep(std::uint32_t ms) override { Sleeps.push_back(ms); }
-    void CancelIo() override {}
-
-private:
-    std::deque<std::string> Reads;
-};
-
-// What the connection opens: forwards to a modem the test keeps, so the test
-// can look at it after the connection has closed and released its port.
-class TPortProxy final : public ISerialPort {
-public:
-    explicit TPortProxy(TScriptedModem& modem) : Modem(modem) {}
-    bool SetQueues(std::uint32_t i, std::uint32_t o) override { return Modem.SetQueues(i, o); }
-    bool GetLineSettings(TLineSettings& s) override { return Modem.GetLineSettings(s); }
-    bool SetLineSettings(const TLineSettings& s) override { return Modem.SetLineSettings(s); }
-    bool SetTimeouts(const TPortTimeouts& t) override { return Modem.SetTimeouts(t); }
-    bool Purge(std::uint32_t f) override { return Modem.Purge(f); }
-    TPortIo Write(const std::uint8_t* d, std::size_t n) override { return Modem.Write(d, n); }
-    TPortIo Read(std::uint8_t* b, std::size_t n) override { return Modem.Read(b, n); }
-    bool Close() override { return Modem.Close(); }
-    void Sleep(std::uint32_t ms) override { Modem.Sleep(ms); }
-    void CancelIo() override {}
-
-private:
-    TScriptedModem& Modem;
-};
+using test::TScriptedModem;
+using test::TScriptedPort;
 
 struct TEvent {
     char Kind; // 'S' status, 'M' message
@@ -181,7 +100,7 @@ TConnectOutcome Connect(const TNode& node, TScriptedModem*& modem, TRecordingUi&
     setUp(*modem);
     TScriptedModem* target = modem;
     TPortOpener opener = [target](unsigned) {
-        return TPortOpenResult{std::make_unique<TPortProxy>(*target), ""};
+        return TPortOpenResult{std::make_unique<TScriptedPort>(*target), ""};
     };
     return ConnectNode(node, line, ui, opener);
 }
@@ -244,7 +163,7 @@ TEST(ConnectionTest, DirectLinkAppliesTheNodesLineAndModbusTimeouts) {
     ASSERT_FALSE(port->TimeoutsSet.empty());
     EXPECT_EQ(port->TimeoutsSet.back().ReadInterval, 50u);
     EXPECT_EQ(port->TimeoutsSet.back().ReadConstant, 1500u);
-    EXPECT_TRUE(port->Written.empty());
+    EXPECT_TRUE(port->Written().empty());
 }
 
 TEST(ConnectionTest, ModemAnsweringTheFirstProbeIsNotSearchedFor) {
@@ -259,7 +178,7 @@ TEST(ConnectionTest, ModemAnsweringTheFirstProbeIsNotSearchedFor) {
     ASSERT_TRUE(o.Connected);
     const std::vector<std::string> expected = {"AT&FE0\r", "AT&FE0V1\r", "AT+ICF=3,0\r",
                                                "AT+IPR=9600\r", "ATDT 1234567\r"};
-    EXPECT_EQ(port->Written, expected);
+    EXPECT_EQ(port->Written(), expected);
     EXPECT_EQ(o.NodeImage, 1);
     EXPECT_EQ(o.MaxRegistersPerRequest, 8);
     EXPECT_EQ(o.ConnectedMessage, "Соединение с узлом установлено\rCOM5");
@@ -307,7 +226,7 @@ TEST(ConnectionTest, SilentModemAndReleaseDuringTheSearch) {
         TConnectOutcome o = Connect(MakeNode(LinkGsm), port, ui, line, [](TScriptedModem&) {});
         EXPECT_FALSE(o.Connected);
         EXPECT_EQ(o.Status, "Модем не отвечает");
-        EXPECT_EQ(port->Written.size(), 1u + 42u);
+        EXPECT_EQ(port->Written().size(), 1u + 42u);
         EXPECT_EQ(ui.LastStatus(), "Поиск модема...98%");
         EXPECT_TRUE(port->Closed);
         EXPECT_TRUE(ui.Messages().empty());
@@ -320,7 +239,7 @@ TEST(ConnectionTest, SilentModemAndReleaseDuringTheSearch) {
         TConnectOutcome o = Connect(MakeNode(LinkDialUp), port, ui, line, [](TScriptedModem&) {});
         EXPECT_FALSE(o.Connected);
         EXPECT_EQ(o.Status, "Вызов прерван");
-        EXPECT_LT(port->Written.size(), 5u);
+        EXPECT_LT(port->Written().size(), 5u);
         EXPECT_TRUE(port->Closed);
     }
 }
@@ -515,9 +434,9 @@ TEST(ConnectionTest, ReleaseDuringTheCallHangsUp) {
     EXPECT_FALSE(o.Connected);
     EXPECT_EQ(o.Status, "Вызов прерван");
     EXPECT_TRUE(ui.Messages().empty());
-    ASSERT_GE(port->Written.size(), 2u);
-    EXPECT_EQ(port->Written[port->Written.size() - 2], "ATDT 12345678901234567890\r");
-    EXPECT_EQ(port->Written.back(), "ATH0\r");
+    ASSERT_GE(port->Written().size(), 2u);
+    EXPECT_EQ(port->Written()[port->Written().size() - 2], "ATDT 12345678901234567890\r");
+    EXPECT_EQ(port->Written().back(), "ATH0\r");
     EXPECT_TRUE(port->Closed);
 }
 
@@ -548,7 +467,7 @@ public:
     void CancelIo() override {}
 
 private:
-    TScriptedModem& Modem;
+    TScriptedPort Modem;
     std::unique_ptr<ISerialPort> Dead;
     int& DeadReads;
     bool Pulled = false;
@@ -608,7 +527,7 @@ TEST(ConnectionTest, DialCommandsAreCut) {
         Connect(node, port, ui, line,
                 [](TScriptedModem& m) { m.Answer = Modem({"\r\nCONNECT\r\n"}); });
         std::string dial;
-        for (const std::string& w : port->Written)
+        for (const std::string& w : port->Written())
             if (w.rfind("ATD", 0) == 0)
                 dial = w;
         EXPECT_EQ(dial.size(), (type == LinkDialUp ? 25u : 24u) + 1u) << dial;
@@ -630,12 +549,13 @@ class DisconnectTest : public ::testing::TestWithParam<TCloseCase> {};
 TEST_P(DisconnectTest, EscapeHangUpAndClose) {
     const TCloseCase& c = GetParam();
     TScriptedModem port;
+    TScriptedPort io(port);
     port.CloseOk = c.CloseOk;
     port.Answer = [&](const std::string& command) -> std::vector<std::string> {
         return {command == "+++" ? c.Escape : c.HangUp};
     };
     TRecordingUi ui;
-    const TDisconnectOutcome o = DisconnectNode(MakeNode(c.Type), port, ui);
+    const TDisconnectOutcome o = DisconnectNode(MakeNode(c.Type), io, ui);
     EXPECT_EQ(o.Closed, c.Closed);
     EXPECT_EQ(o.Status, c.Closed ? "Узел закрыт" : "Не удалось закрыть узел");
     EXPECT_EQ(ui.Messages(), c.Messages);
@@ -645,7 +565,7 @@ TEST_P(DisconnectTest, EscapeHangUpAndClose) {
         EXPECT_EQ(port.TimeoutsSet[0].ReadInterval, 200u);
         EXPECT_EQ(port.TimeoutsSet[0].ReadConstant, 5000u);
         EXPECT_EQ(port.Sleeps, std::vector<std::uint32_t>{1000});
-        EXPECT_EQ(port.Written.front(), "+++");
+        EXPECT_EQ(port.Written().front(), "+++");
     }
 }
 

@@ -42,6 +42,7 @@ struct TAnswerCase {
     std::vector<Bytes> Bursts;
     int GapMs;
     int DelayMs;
+    // By name; an exception answer's code is the device's own byte.
     std::uint8_t Result;
     std::size_t RxActivity; // cleaned length; 0 when nothing came
 };
@@ -52,29 +53,44 @@ std::vector<TAnswerCase> AnswerCases() {
     Bytes good = Good();
     Bytes head(good.begin(), good.begin() + 4), tail(good.begin() + 4, good.end());
     return {
-        {"Correct", {Good()}, 0, 0, 0, 9},
-        {"Silence", {}, 0, 0, 12, 0},
-        {"LateBeyondTotalTimeout", {Good()}, 0, 450, 12, 0},
-        {"BadCrc", {bad}, 0, 0, 10, 9},
-        {"OneByte", {{0x01}}, 0, 0, 10, 1},
-        {"TwoBytesFFFF", {{0xFF, 0xFF}}, 0, 0, 10, 2},
-        {"OtherAddressWithRightCrc", {Frame({2, 3, 4, 0x12, 0x34, 0x56, 0x78})}, 0, 0, 9, 9},
+        {"Correct", {Good()}, 0, 0, ResultSuccess, 9},
+        {"Silence", {}, 0, 0, ResultTimeout, 0},
+        {"LateBeyondTotalTimeout", {Good()}, 0, 450, ResultTimeout, 0},
+        {"BadCrc", {bad}, 0, 0, ResultBadCrc, 9},
+        {"OneByte", {{0x01}}, 0, 0, ResultBadCrc, 1},
+        {"TwoBytesFFFF", {{0xFF, 0xFF}}, 0, 0, ResultBadCrc, 2},
+        {"OtherAddressWithRightCrc",
+         {Frame({2, 3, 4, 0x12, 0x34, 0x56, 0x78})},
+         0,
+         0,
+         ResultOtherAddress,
+         9},
         {"Exception2", {Frame({1, 0x83, 2})}, 0, 0, 2, 5},
         {"Exception21", {Frame({1, 0x83, 21})}, 0, 0, 21, 5},
         {"Exception200", {Frame({1, 0x83, 200})}, 0, 0, 200, 5},
-        {"ExceptionCode0IsNoSuccess", {Frame({1, 0x83, 0})}, 0, 0, 11, 5},
-        {"ExceptionNotFiveBytes", {Frame({1, 0x83, 2, 7})}, 0, 0, 11, 6},
-        {"TooShort", {Frame({1, 3, 2, 0x12, 0x34})}, 0, 0, 11, 7},
-        {"TooLong", {Frame({1, 3, 6, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})}, 0, 0, 11, 11},
-        {"FunctionByteNotCompared", {Frame({1, 4, 4, 0x12, 0x34, 0x56, 0x78})}, 0, 0, 0, 9},
-        {"LeadingZerosDropped", {Cat({0, 0, 0}, Good())}, 0, 0, 0, 9},
-        {"TrailingZerosDropped", {Cat(Good(), {0, 0, 0, 0})}, 0, 0, 0, 9},
-        {"ZerosAroundDropped", {Cat(Cat({0}, Good()), {0})}, 0, 0, 0, 9},
-        {"ZerosInsideKept", {Frame({1, 3, 4, 0, 0, 0, 0})}, 0, 0, 0, 9},
-        {"CrcEndingInZeroKept", {CrcEndingInZero()}, 0, 0, 0, 9},
-        {"OnlyZeros", {{0, 0, 0}}, 0, 0, 12, 0},
-        {"TwoBursts30msApart", {head, tail}, 30, 0, 0, 9},
-        {"TwoBursts80msApart", {head, tail}, 80, 0, 10, 4},
+        {"ExceptionCode0IsNoSuccess", {Frame({1, 0x83, 0})}, 0, 0, ResultLostData, 5},
+        {"ExceptionNotFiveBytes", {Frame({1, 0x83, 2, 7})}, 0, 0, ResultLostData, 6},
+        {"TooShort", {Frame({1, 3, 2, 0x12, 0x34})}, 0, 0, ResultLostData, 7},
+        {"TooLong",
+         {Frame({1, 3, 6, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})},
+         0,
+         0,
+         ResultLostData,
+         11},
+        {"FunctionByteNotCompared",
+         {Frame({1, 4, 4, 0x12, 0x34, 0x56, 0x78})},
+         0,
+         0,
+         ResultSuccess,
+         9},
+        {"LeadingZerosDropped", {Cat({0, 0, 0}, Good())}, 0, 0, ResultSuccess, 9},
+        {"TrailingZerosDropped", {Cat(Good(), {0, 0, 0, 0})}, 0, 0, ResultSuccess, 9},
+        {"ZerosAroundDropped", {Cat(Cat({0}, Good()), {0})}, 0, 0, ResultSuccess, 9},
+        {"ZerosInsideKept", {Frame({1, 3, 4, 0, 0, 0, 0})}, 0, 0, ResultSuccess, 9},
+        {"CrcEndingInZeroKept", {CrcEndingInZero()}, 0, 0, ResultSuccess, 9},
+        {"OnlyZeros", {{0, 0, 0}}, 0, 0, ResultTimeout, 0},
+        {"TwoBursts30msApart", {head, tail}, 30, 0, ResultSuccess, 9},
+        {"TwoBursts80msApart", {head, tail}, 80, 0, ResultBadCrc, 4},
     };
 }
 
@@ -147,10 +163,11 @@ TEST_P(NothingSent, StillCallsTheHandler) {
 
 INSTANTIATE_TEST_SUITE_P(
     Exchange, NothingSent,
-    ::testing::Values(TNothingSentCase{"ZeroRetries", 0, 32, 10, 14},
-                      TNothingSentCase{"ZeroChunk", 3, 0, 10, 14},
-                      TNothingSentCase{"ZeroRetriesAndNoRegisters", 0, 32, 0, 14},
-                      TNothingSentCase{"NoRegisters", 3, 32, 0, 0}),
+    ::testing::Values(TNothingSentCase{"ZeroRetries", 0, 32, 10, ResultNoRetriesOrChunk},
+                      TNothingSentCase{"ZeroChunk", 3, 0, 10, ResultNoRetriesOrChunk},
+                      TNothingSentCase{"ZeroRetriesAndNoRegisters", 0, 32, 0,
+                                       ResultNoRetriesOrChunk},
+                      TNothingSentCase{"NoRegisters", 3, 32, 0, ResultSuccess}),
     [](const ::testing::TestParamInfo<TNothingSentCase>& p) { return std::string(p.param.Name); });
 
 // --- Chunking ---
@@ -182,7 +199,7 @@ TEST_P(Chunking, SplitsAndStoresEveryRegister) {
     TSlaveDevice slave(Pty, [](const Bytes& r) { return test::Answer(ReadAnswer(r)); });
     Job(3, c.Start, c.Count, 3, c.Chunk);
     Run();
-    ASSERT_EQ(X.ResultCode, 0);
+    ASSERT_EQ(X.ResultCode, ResultSuccess);
     std::vector<std::pair<std::uint16_t, std::uint16_t>> frames;
     for (const Bytes& r : slave.Requests())
         frames.push_back({test::RequestStart(r), test::RequestCount(r)});
@@ -208,7 +225,7 @@ TEST_F(Exchange, SilentDeviceIsAskedRetryCountTimesAndEachAttemptLogged) {
     TSlaveDevice slave(Pty, [](const Bytes&) { return TReply{}; });
     Job(3, 0, 22, 3);
     Run();
-    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(X.ResultCode, ResultTimeout);
     ASSERT_EQ(slave.Requests().size(), 3u);
     const std::vector<std::string> expected = {
         "OUT: 0x01 0x03 0x00 0x00 0x00 0x16 0xC4 0x04 (8 байт)", "IN:  (0 байт)",
@@ -226,7 +243,7 @@ TEST_F(Exchange, RetryAfterFailureThenSuccess) {
     });
     Job(3, 10, 2, 3);
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(slave.Requests().size(), 2u);
     EXPECT_EQ(Register(1), test::DeviceRegister(11));
     std::vector<std::string> log = LogLines();
@@ -253,7 +270,7 @@ TEST_F(Exchange, StopDuringRetriesEndsAfterTheCurrentAttempt) {
     });
     Job(3, 0, 4, 5);
     Run();
-    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(X.ResultCode, ResultTimeout);
     EXPECT_EQ(slave.Requests().size(), 1u);
     EXPECT_EQ(LogLines().size(), 2u);
 }
@@ -266,7 +283,7 @@ TEST_F(Exchange, StopWhileChunksSucceedRunsTheJobToItsEnd) {
     });
     Job(3, 0, 64, 3);
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(slave.Requests().size(), 2u);
 }
 
@@ -276,7 +293,7 @@ TEST_F(Exchange, FailedChunkEndsTheJobKeepingEarlierChunks) {
     });
     Job(3, 0, 96, 2);
     Run();
-    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(X.ResultCode, ResultTimeout);
     EXPECT_EQ(slave.Requests().size(), 3u); // chunk 1 once, chunk 2 twice, no chunk 3
     EXPECT_EQ(X.DataCursor, Data.data() + 64);
     EXPECT_EQ(Register(31), test::DeviceRegister(31));
@@ -296,7 +313,7 @@ TEST_F(Exchange, WriteRetrySendsTheIdenticalFrame) {
         std::memcpy(Data.data() + 2 * i, &v, 2);
     }
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     std::vector<Bytes> frames = slave.Requests();
     ASSERT_EQ(frames.size(), 3u);
     EXPECT_EQ(frames[0], frames[1]);
@@ -316,7 +333,7 @@ TEST_F(Exchange, WriteCursorHasMovedPastAFailedChunk) {
     TSlaveDevice slave(Pty, [](const Bytes&) { return TReply{}; });
     Job(16, 0, 10, 2);
     Run();
-    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(X.ResultCode, ResultTimeout);
     EXPECT_EQ(X.DataCursor, Data.data() + 20);
 }
 
@@ -327,7 +344,7 @@ TEST_F(Exchange, RecordHeaderIsStoredUnchanged) {
     });
     Job(67, 513, 1, 1, 32, 9);
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(Bytes(X.RecordHeader, X.RecordHeader + 3), (Bytes{0x05, 0x34, 0x12}));
     EXPECT_EQ(X.DataCursor, Data.data());
     ASSERT_EQ(slave.Requests().size(), 1u);
@@ -339,13 +356,13 @@ TEST_F(Exchange, LogThatCannotBeWrittenDoesNotStopTheJob) {
     ASSERT_TRUE(Log.Create("/dev/full")); // every write fails: disk full
     Job(3, 0, 64, 1);
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(Completions, 1);
     EXPECT_EQ(Log.LostLines(), 4u);
     Log.Close(); // and a closed log loses the lines the same way
     Job(3, 0, 2, 1);
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(Completions, 2);
 }
 
@@ -431,7 +448,7 @@ TEST_F(Exchange, StopEndsAReadWithoutTotalTimeoutAtOnce) {
     ASSERT_TRUE(Main.RunUntil([&] { return Completions == 1 && Worker->IsParked(); },
                               std::chrono::seconds(3)));
     EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
-    EXPECT_EQ(X.ResultCode, 12);
+    EXPECT_EQ(X.ResultCode, ResultTimeout);
     EXPECT_EQ(slave.Requests().size(), 1u); // no further attempt after the stop
 
     // The port is whole again: the next job is answered.
@@ -439,7 +456,7 @@ TEST_F(Exchange, StopEndsAReadWithoutTotalTimeoutAtOnce) {
     SetReplyTimeout(300);
     Job(3, 0, 2, 1);
     Run();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(Register(1), test::DeviceRegister(1));
 }
 
@@ -481,7 +498,7 @@ TEST_F(Exchange, TerminateFromInsideTheHandler) {
     Worker->Wake();
     ASSERT_TRUE(Main.RunUntil([&] { return Completions == 1; }, seconds(10)));
     Worker->Join();
-    EXPECT_EQ(X.ResultCode, 0);
+    EXPECT_EQ(X.ResultCode, ResultSuccess);
     // The port was not cancelled: a parked or ended worker leaves it usable.
     EXPECT_TRUE(Port->Write(Data.data(), 1).Ok);
 }

@@ -69,7 +69,7 @@ TEST_F(LibmodbusPeer, ReadAcrossChunkBoundaries) {
     TLibmodbusSlave slave(Pty.Master);
     Job(3, 30, 100, 2, 32, PeerAddress); // 32 + 32 + 32 + 4
     Run();
-    ASSERT_EQ(X.ResultCode, 0) << ExchangeResultMessage(X.ResultCode);
+    ASSERT_EQ(X.ResultCode, ResultSuccess) << ExchangeResultMessage(X.ResultCode);
     for (int i = 0; i < 100; ++i)
         ASSERT_EQ(Register(static_cast<std::size_t>(i)), 0x4000 + 7 * (30 + i)) << i;
     EXPECT_EQ(LogLines().size(), 8u);
@@ -83,7 +83,7 @@ TEST_F(LibmodbusPeer, WriteAcrossChunkBoundaries) {
         std::memcpy(Data.data() + 2 * i, &v, 2);
     }
     Run();
-    ASSERT_EQ(X.ResultCode, 0) << ExchangeResultMessage(X.ResultCode);
+    ASSERT_EQ(X.ResultCode, ResultSuccess) << ExchangeResultMessage(X.ResultCode);
     for (int i = 0; i < 70; ++i)
         ASSERT_EQ(slave.RegisterValue(250 + i), 0xB000 + 3 * i) << i;
     EXPECT_EQ(slave.RegisterValue(249), 0x4000 + 7 * 249);
@@ -91,7 +91,7 @@ TEST_F(LibmodbusPeer, WriteAcrossChunkBoundaries) {
     // Read back through the same exchange.
     Job(3, 248, 74, 1, 32, PeerAddress);
     Run();
-    ASSERT_EQ(X.ResultCode, 0);
+    ASSERT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(Register(2), 0xB000);
     EXPECT_EQ(Register(71), 0xB000 + 3 * 69);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "sim/MeterBus.h"
 #include "sim/SimTime.h"
 #include "tests/sim/SimTestSupport.h"
@@ -165,6 +167,47 @@ TEST(FaultBook, AnyDeviceWhenNoneNamed) {
     auto bus = BusWith(F(TFaultKind::BadCrc));
     for (u8 a : {1, 2})
         EXPECT_FALSE(test::GoodCrc(bus->Handle(ReadRequest(a, 3, 0, 1), 0)[0].Data)) << int(a);
+}
+
+// Two rules of 10 per mille each over 20 000 requests: each spoils about 200
+// (binomial, standard deviation about 14; the bounds are four of them), the
+// same requests on every run, and a rule limited to a window of requests
+// spoils nothing outside it.
+TEST(FaultBook, PerMilleRulesSpoilAboutTheirShareTheSameWayEveryRun) {
+    TFault silent = F(TFaultKind::Silence);
+    silent.Permille = 10;
+    TFault crc = F(TFaultKind::BadCrc);
+    crc.Permille = 10;
+    const auto run = [&] {
+        auto bus = BusWith(silent);
+        bus->Faults().Add(crc);
+        std::vector<int> outcome; // 0 good, 1 silent, 2 bad CRC
+        for (int i = 0; i < 20000; ++i) {
+            const auto plan = bus->Handle(ReadRequest(2, 3, 0, 1), 0);
+            outcome.push_back(plan.empty() ? 1 : test::GoodCrc(plan[0].Data) ? 0 : 2);
+        }
+        return outcome;
+    };
+    const std::vector<int> first = run();
+    const auto silentCount = std::count(first.begin(), first.end(), 1);
+    const auto crcCount = std::count(first.begin(), first.end(), 2);
+    EXPECT_GE(silentCount, 144);
+    EXPECT_LE(silentCount, 256);
+    EXPECT_GE(crcCount, 142);
+    EXPECT_LE(crcCount, 254);
+    EXPECT_EQ(run(), first);
+
+    TFault window = F(TFaultKind::Silence);
+    window.Permille = 1000;
+    window.Device = 2;
+    window.OnRequest = 5;
+    window.Times = 3;
+    auto bus = BusWith(window);
+    std::vector<bool> answered;
+    for (int i = 0; i < 9; ++i)
+        answered.push_back(!bus->Handle(ReadRequest(2, 3, 0, 1), 0).empty());
+    EXPECT_EQ(answered,
+              (std::vector<bool>{true, true, true, true, false, false, false, true, true}));
 }
 
 } // namespace

@@ -75,6 +75,9 @@ TEST(Scenario, AdapterAddressesUpTo255) {
     TFault f;
     EXPECT_TRUE(ParseFaultOption("device=255,kind=silence", f, error)) << error;
     EXPECT_FALSE(ParseFaultOption("device=256,kind=silence", f, error));
+    EXPECT_TRUE(ParseFaultOption("kind=silence,permille=1000", f, error)) << error;
+    EXPECT_EQ(f.Permille, 1000);
+    EXPECT_FALSE(ParseFaultOption("kind=silence,permille=1001", f, error));
 }
 
 struct BadCase {
