@@ -114,7 +114,7 @@ double Ms(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-std::unique_ptr<ISerialPort> OpenProgramSide(const std::string& path, TPortTimeouts timeouts) {
+std::unique_ptr<TSerialPort> OpenProgramSide(const std::string& path, TPortTimeouts timeouts) {
     TPortOpenResult r = OpenSerialPort(path);
     if (!r.Port) {
         std::fprintf(stderr, "open %s: %s\n", path.c_str(), r.Error.c_str());

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "port-timing: %s: %s\n", portName.c_str(), opened.Error.c_str());
         return 2;
     }
-    ISerialPort& port = *opened.Port;
+    TSerialPort& port = *opened.Port;
     TLineSettings line;
     if (!port.SetQueues(256, 32) || !port.GetLineSettings(line)) {
         std::fprintf(stderr, "port-timing: %s: line settings not readable\n", portName.c_str());

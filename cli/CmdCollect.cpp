@@ -27,6 +27,8 @@
 
 #include "cli/CliLink.h"
 #include "cli/CliOptions.h"
+#include "cli/CollectSheet.h"
+#include "cli/CollectSummary.h"
 #include "cli/Commands.h"
 #include "jobs/ArchiveRange.h"
 #include "jobs/ArchiveWalk.h"
@@ -64,19 +66,6 @@ struct TCollectOptions {
     int DialTimeout = DefaultDialTimeoutSeconds;
     std::string Summary;
     TClock Clock = SystemNow;
-};
-
-// One line of the summary.
-struct TCollectEntry {
-    int Node = 0;
-    std::string NodeName;
-    int Device = -1; // -1: the node itself (connection, hang-up)
-    std::string DeviceName;
-    std::string What; // соединение, текущие, параметры, архив, отключение
-    std::string Outcome;
-    bool Ok = false;
-    int Rows = 0; // archive rows in the device's sheet after the job
-    double Seconds = 0;
 };
 
 // What all the ports' threads share: the station written to base.dat, the
@@ -196,46 +185,6 @@ std::int64_t AddMonths(std::int64_t day, int months) {
     const TDate d = DecodeDate(FirstOfMonth(day));
     int index = d.Year * 12 + (d.Month - 1) + months;
     return EncodeDate(index / 12, index % 12 + 1, 1);
-}
-
-// The moment of the last data row of the device's sheet of `kind`, or -1 when
-// the workbook or the sheet holds none; `madeDay` the day the sheet was made
-// (its "создан:" row), or -1.
-TDateTime LastRowMoment(const std::filesystem::path& folder, const TDevice& device,
-                        TArchiveKind kind, std::int64_t& madeDay) {
-    madeDay = -1;
-    const std::string name = device.ArchiveFile.Get();
-    if (name.empty())
-        return -1;
-    TWorkbook xls;
-    if (!xls.Read(ArchivePath(folder, name).string()).Ok)
-        return -1;
-    const std::size_t sheet = ArchiveSheetOf(kind);
-    if (sheet >= xls.SheetCount())
-        return -1;
-    int d = 0, m = 0, y = 0;
-    if (std::sscanf(xls.GetText(sheet, 0, 1).c_str(), "создан: %d.%d.%d", &d, &m, &y) == 3 &&
-        IsValidDate(y, m, d))
-        madeDay = EncodeDate(y, m, d);
-    const std::uint32_t first = ArchiveFirstDataRow(device.DeviceType);
-    TDateTime last = -1;
-    for (const auto& [key, cell] : xls.Sheet(sheet).Cells)
-        if (KeyColumn(key) == 0 && KeyRow(key) >= first && cell.Kind == TCellKind::Number &&
-            cell.Number > 0)
-            last = std::max(last, cell.Number);
-    return last;
-}
-
-// Data rows now in the job's sheet (rows whose first cell is a date).
-int SheetRows(const TWorkbook& xls, TDeviceType type, TArchiveKind kind) {
-    const std::size_t sheet = ArchiveSheetOf(kind);
-    if (sheet >= xls.SheetCount())
-        return 0;
-    int rows = 0;
-    for (const auto& [key, cell] : xls.Sheet(sheet).Cells)
-        rows += KeyColumn(key) == 0 && KeyRow(key) >= ArchiveFirstDataRow(type) &&
-                cell.Kind == TCellKind::Number;
-    return rows;
 }
 
 struct TRange {
@@ -469,46 +418,6 @@ bool ParseWhat(const std::string& text, TCollectOptions& o) {
             return false;
     }
     return o.Current || o.Settings || o.Archives;
-}
-
-std::string Padded(const std::string& text, std::size_t width) {
-    std::size_t chars = 0;
-    for (unsigned char c : text)
-        chars += (c & 0xC0) != 0x80;
-    return text + std::string(width > chars ? width - chars : 1, ' ');
-}
-
-void PrintSummary(const std::vector<TCollectEntry>& entries) {
-    std::printf("%s%s%s%s%s%s\n", Padded("узел", 24).c_str(), Padded("прибор", 22).c_str(),
-                Padded("что", 12).c_str(), Padded("итог", 40).c_str(), Padded("строк", 7).c_str(),
-                "секунд");
-    for (const TCollectEntry& e : entries) {
-        const std::string node = std::to_string(e.Node) + " " + e.NodeName;
-        const std::string device =
-            e.Device < 0 ? "-" : std::to_string(e.Device) + " " + e.DeviceName;
-        std::printf("%s%s%s%s%s%.1f\n", Padded(node, 24).c_str(), Padded(device, 22).c_str(),
-                    Padded(e.What, 12).c_str(), Padded(e.Outcome, 40).c_str(),
-                    Padded(std::to_string(e.Rows), 7).c_str(), e.Seconds);
-    }
-}
-
-bool WriteSummary(const std::string& file, const std::vector<TCollectEntry>& entries, bool allOk) {
-    nlohmann::json list = nlohmann::json::array();
-    for (const TCollectEntry& e : entries)
-        list.push_back(
-            {{"node", e.Node},
-             {"node_name", e.NodeName},
-             {"device", e.Device < 0 ? nlohmann::json(nullptr) : nlohmann::json(e.Device)},
-             {"device_name", e.DeviceName},
-             {"what", e.What},
-             {"ok", e.Ok},
-             {"outcome", e.Outcome},
-             {"rows", e.Rows},
-             {"seconds", e.Seconds}});
-    const nlohmann::json doc = {{"ok", allOk}, {"entries", list}};
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << doc.dump(2) << "\n";
-    return static_cast<bool>(out);
 }
 
 } // namespace

@@ -171,7 +171,7 @@ bool ParseOptions(const Args& args, TExchangeOptions& o) {
     return true;
 }
 
-std::unique_ptr<ISerialPort> OpenPort(const std::string& name, std::string& error) {
+std::unique_ptr<TSerialPort> OpenPort(const std::string& name, std::string& error) {
     TPortOpenResult r;
     unsigned long n = 0;
     if (name.size() > 3 && name.compare(0, 3, "COM") == 0 && ParseNumber(name.substr(3), 9999, n))
@@ -193,7 +193,7 @@ int CmdExchange(const Args& args) {
         return 2;
 
     std::string error;
-    std::unique_ptr<ISerialPort> port = OpenPort(o.Port, error);
+    std::unique_ptr<TSerialPort> port = OpenPort(o.Port, error);
     if (!port) {
         std::fprintf(stderr, "virs-cli exchange: не удалось открыть порт %s: %s\n", o.Port.c_str(),
                      error.c_str());

@@ -17,7 +17,7 @@ public:
 
 } // namespace
 
-TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJobUi& ui,
+TLinkSession::TLinkSession(TProgramState& state, TMainThreadCall& mainThread, TJobUi& ui,
                            std::filesystem::path folder, TClock now)
     : State(state),
       MainThread(mainThread), JobContext{state,   &ui,
@@ -25,7 +25,7 @@ TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJ
                                          nullptr, std::move(now),
                                          {},      std::nullopt} {}
 
-TLinkSession::TLinkSession(TProgramState& state, IMainThreadCall& mainThread,
+TLinkSession::TLinkSession(TProgramState& state, TMainThreadCall& mainThread,
                            std::filesystem::path folder, TClock now)
     : State(state),
       MainThread(mainThread), JobContext{state,   nullptr,

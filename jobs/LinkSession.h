@@ -35,10 +35,10 @@ inline constexpr const char* NodeGoneText = "Узел удалён во врем
 class TLinkSession {
 public:
     // `folder` is where ModBus_protocol.txt is written.
-    TLinkSession(TProgramState& state, IMainThreadCall& mainThread, TJobUi& ui,
+    TLinkSession(TProgramState& state, TMainThreadCall& mainThread, TJobUi& ui,
                  std::filesystem::path folder, TClock now = SystemNow);
     // Jobs without a window (virs-cli): LastJobEnd tells how each ended.
-    TLinkSession(TProgramState& state, IMainThreadCall& mainThread, std::filesystem::path folder,
+    TLinkSession(TProgramState& state, TMainThreadCall& mainThread, std::filesystem::path folder,
                  TClock now = SystemNow);
     // Ends the exchange thread and closes the port without a hang-up (the
     // program is going away; an orderly close is Disconnect).
@@ -103,7 +103,7 @@ private:
     void EndWorker();
 
     TProgramState& State;
-    IMainThreadCall& MainThread;
+    TMainThreadCall& MainThread;
     TProtocolLog Log;
     TJobContext JobContext;
     // The node record as it was when the connection took it: the dialogue and
@@ -111,7 +111,7 @@ private:
     TNode LinkRecord{};
     u32 LinkKey = 0; // the identity of the node the connection took
     TExchangeObserver* FrameObserver = nullptr;
-    std::unique_ptr<ISerialPort> Port;
+    std::unique_ptr<TSerialPort> Port;
     std::unique_ptr<ExchangeWorker> WorkerThread; // uses Port: declared after it
 };
 

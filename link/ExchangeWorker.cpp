@@ -36,8 +36,8 @@ void Report(TExchangeObserver& observer, TFrameEvent& frame, const std::uint8_t*
 
 } // namespace
 
-ExchangeWorker::ExchangeWorker(TModbusExchange& exchange, ISerialPort& port, TProtocolLog& log,
-                               IMainThreadCall& mainThread, TCompletionHandler completionHandler)
+ExchangeWorker::ExchangeWorker(TModbusExchange& exchange, TSerialPort& port, TProtocolLog& log,
+                               TMainThreadCall& mainThread, TCompletionHandler completionHandler)
     : Exchange(exchange), Port(port), Log(log), MainThread(mainThread),
       CompletionHandler(std::move(completionHandler)), Thread([this] { Body(); }) {}
 

@@ -28,8 +28,8 @@ class ExchangeWorker {
 public:
     // The thread starts at once, parked. Everything passed in must outlive the
     // worker; the port is used by the worker only while a job runs.
-    ExchangeWorker(TModbusExchange& exchange, ISerialPort& port, TProtocolLog& log,
-                   IMainThreadCall& mainThread, TCompletionHandler completionHandler);
+    ExchangeWorker(TModbusExchange& exchange, TSerialPort& port, TProtocolLog& log,
+                   TMainThreadCall& mainThread, TCompletionHandler completionHandler);
     // Terminates and joins. Must not run inside the completion call.
     ~ExchangeWorker();
     ExchangeWorker(const ExchangeWorker&) = delete;
@@ -67,9 +67,9 @@ private:
     bool Terminated() const;
 
     TModbusExchange& Exchange;
-    ISerialPort& Port;
+    TSerialPort& Port;
     TProtocolLog& Log;
-    IMainThreadCall& MainThread;
+    TMainThreadCall& MainThread;
     TCompletionHandler CompletionHandler;
     std::atomic<TExchangeObserver*> Observer{nullptr};
 

@@ -11,15 +11,15 @@
 
 namespace virs {
 
-class IMainThreadCall {
+class TMainThreadCall {
 public:
-    virtual ~IMainThreadCall() = default;
+    virtual ~TMainThreadCall() = default;
     // Runs `call` on the main thread and returns when it has returned.
     virtual void CallAndWait(std::function<void()> call) = 0;
 };
 
 // Calls queued by other threads and run by the main thread when it asks for them.
-class TMainThreadQueue final : public IMainThreadCall {
+class TMainThreadQueue final : public TMainThreadCall {
 public:
     void CallAndWait(std::function<void()> call) override;
 

@@ -22,13 +22,13 @@ TModemReply TakeModemReply(const std::uint8_t* raw, std::size_t count) {
     return r;
 }
 
-bool ModemWrite(ISerialPort& port, std::string_view command) {
+bool ModemWrite(TSerialPort& port, std::string_view command) {
     const TPortIo io =
         port.Write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
     return io.Ok && io.Count == command.size();
 }
 
-TModemReply ModemRead(ISerialPort& port) {
+TModemReply ModemRead(TSerialPort& port) {
     std::uint8_t buffer[ModemReplySize];
     const TPortIo io = port.Read(buffer, sizeof buffer);
     TModemReply reply = TakeModemReply(buffer, io.Ok ? io.Count : 0);
@@ -36,7 +36,7 @@ TModemReply ModemRead(ISerialPort& port) {
     return reply;
 }
 
-TModemReply ModemCommand(ISerialPort& port, std::string_view command) {
+TModemReply ModemCommand(TSerialPort& port, std::string_view command) {
     ModemWrite(port, command);
     return ModemRead(port);
 }

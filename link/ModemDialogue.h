@@ -27,11 +27,11 @@ struct TModemReply {
 TModemReply TakeModemReply(const std::uint8_t* raw, std::size_t count);
 
 // Writes `command` as it is (the caller appends the CR) and reads one answer.
-TModemReply ModemCommand(ISerialPort& port, std::string_view command);
+TModemReply ModemCommand(TSerialPort& port, std::string_view command);
 // One read of an answer without writing anything.
-TModemReply ModemRead(ISerialPort& port);
+TModemReply ModemRead(TSerialPort& port);
 // Writes without reading; false when the port refused.
-bool ModemWrite(ISerialPort& port, std::string_view command);
+bool ModemWrite(TSerialPort& port, std::string_view command);
 
 // Character format command for the node's parity and stop bits.
 std::string CharacterFormatCommand(std::uint8_t parityIndex, std::uint8_t stopBitsIndex);

@@ -20,7 +20,7 @@ bool Contains(std::string_view text, std::string_view part) {
     return text.find(part) != std::string_view::npos;
 }
 
-void SetLine(ISerialPort& port, TLineSettings& line, std::uint32_t baud, std::uint8_t parity,
+void SetLine(TSerialPort& port, TLineSettings& line, std::uint32_t baud, std::uint8_t parity,
              std::uint8_t stopBitsIndex) {
     port.GetLineSettings(line);
     line.BaudRate = baud;
@@ -31,7 +31,7 @@ void SetLine(ISerialPort& port, TLineSettings& line, std::uint32_t baud, std::ui
     port.SetLineSettings(line);
 }
 
-void SetNodeLine(ISerialPort& port, TLineSettings& line, const TNode& node) {
+void SetNodeLine(TSerialPort& port, TLineSettings& line, const TNode& node) {
     SetLine(port, line, BaudRates[node.BaudIndex & 7], node.ParityIndex > 2 ? 0 : node.ParityIndex,
             node.StopBitsIndex);
 }
@@ -68,7 +68,7 @@ enum class TModemSearch { Found, Silent, Released };
 
 // The probe at the settings as they stand, then the search over stop bits,
 // parities and speeds (115200 is not tried).
-TModemSearch FindModem(ISerialPort& port, TLineSettings& line, TConnectionUi& ui) {
+TModemSearch FindModem(TSerialPort& port, TLineSettings& line, TConnectionUi& ui) {
     port.SetQueues(256, 32);
     // On the first connection of a run the record has never been read: the
     // port keeps its own settings.
@@ -103,7 +103,7 @@ TModemSearch FindModem(ISerialPort& port, TLineSettings& line, TConnectionUi& ui
 
 // Initialisation string, character format, speed and the node's line
 // settings. False when the modem refused the initialisation.
-bool PrepareModem(ISerialPort& port, TLineSettings& line, const TNode& node) {
+bool PrepareModem(TSerialPort& port, TLineSettings& line, const TNode& node) {
     std::string init(node.ModemInit.Raw());
     if (init.empty())
         init = "AT&FE0V1";
@@ -126,7 +126,7 @@ constexpr std::uint32_t DialRetryPauseMs = 100;
 // Dials and waits for the answer of the call, each read waiting at most the
 // total time-out for its first byte, until something comes or the button is
 // released.
-TCallAnswer Dial(ISerialPort& port, const std::string& command, TConnectionUi& ui) {
+TCallAnswer Dial(TSerialPort& port, const std::string& command, TConnectionUi& ui) {
     ModemWrite(port, command + "\r");
     TCallAnswer answer;
     for (;;) {
@@ -146,7 +146,7 @@ TCallAnswer Dial(ISerialPort& port, const std::string& command, TConnectionUi& u
 
 // The answer to the dial command. `where` names the link in the messages
 // (the port name, or the GSM modem's description).
-TConnectOutcome EvaluateCall(TConnectOutcome& outcome, const TNode& node, ISerialPort& port,
+TConnectOutcome EvaluateCall(TConnectOutcome& outcome, const TNode& node, TSerialPort& port,
                              const TModemReply& reply, const std::string& where,
                              TConnectionUi& ui) {
     const std::string& text = reply.Text;
@@ -180,7 +180,7 @@ std::string DialCommand(std::string prefix, const TNode& node, std::size_t limit
 
 TConnectOutcome ConnectDialUp(TConnectOutcome& outcome, const TNode& node, TLineSettings& line,
                               TConnectionUi& ui) {
-    ISerialPort& port = *outcome.Port;
+    TSerialPort& port = *outcome.Port;
     const std::string name = PortName(node);
     ui.SetStatus(InitText);
     if (!PrepareModem(port, line, node))
@@ -197,7 +197,7 @@ TConnectOutcome ConnectDialUp(TConnectOutcome& outcome, const TNode& node, TLine
 
 TConnectOutcome ConnectGsm(TConnectOutcome& outcome, const TNode& node, TLineSettings& line,
                            TConnectionUi& ui) {
-    ISerialPort& port = *outcome.Port;
+    TSerialPort& port = *outcome.Port;
     ui.SetStatus(InitText);
     std::string text = "модем: " + ModemCommand(port, "AT+CGMI\r").Text;
     text += " " + ModemCommand(port, "AT+CGMM\r").Text;
@@ -276,7 +276,7 @@ std::string PortName(const TNode& node) {
     return "COM" + std::to_string(node.ComPort);
 }
 
-bool ApplyModbusTimeouts(ISerialPort& port, const TNode& node) {
+bool ApplyModbusTimeouts(TSerialPort& port, const TNode& node) {
     return port.SetTimeouts({50, 0, EffectiveReplyTimeoutMs(node)});
 }
 
@@ -290,7 +290,7 @@ TConnectOutcome ConnectNode(const TNode& node, TLineSettings& lineSettings, TCon
         return Failed(outcome, node.ComPort != 0 ? "Не удалось открыть порт " + name
                                                  : "Не выбран порт для подключения");
     outcome.Port = std::move(opened.Port);
-    ISerialPort& port = *outcome.Port;
+    TSerialPort& port = *outcome.Port;
 
     if (node.LinkType != LinkDialUp && node.LinkType != LinkGsm) {
         port.SetQueues(256, 32);
@@ -311,7 +311,7 @@ TConnectOutcome ConnectNode(const TNode& node, TLineSettings& lineSettings, TCon
                                        : ConnectGsm(outcome, node, lineSettings, ui);
 }
 
-TDisconnectOutcome DisconnectNode(const TNode& node, ISerialPort& port, TConnectionUi& ui) {
+TDisconnectOutcome DisconnectNode(const TNode& node, TSerialPort& port, TConnectionUi& ui) {
     if (node.LinkType == LinkDialUp || node.LinkType == LinkGsm) {
         ui.SetStatus(ClosingText);
         port.SetTimeouts({200, 0, 5000});

@@ -56,7 +56,7 @@ using TPortOpener = std::function<TPortOpenResult(unsigned comPort)>;
 
 struct TConnectOutcome {
     bool Connected = false;
-    std::unique_ptr<ISerialPort> Port; // open with the Modbus time-outs when connected
+    std::unique_ptr<TSerialPort> Port; // open with the Modbus time-outs when connected
     int NodeImage = -1;                // 5 direct, 1 modem
     std::uint8_t MaxRegistersPerRequest = 32;
     // Shown after the connected state has been entered (modem links), with the
@@ -79,10 +79,10 @@ struct TDisconnectOutcome {
 
 // Ends the link: a direct line is closed; a modem gets escape and hang-up
 // first. On failure the port stays open.
-TDisconnectOutcome DisconnectNode(const TNode& node, ISerialPort& port, TConnectionUi& ui);
+TDisconnectOutcome DisconnectNode(const TNode& node, TSerialPort& port, TConnectionUi& ui);
 
 // The Modbus read time-outs: 50 ms between bytes, the node's reply time-out in all.
-bool ApplyModbusTimeouts(ISerialPort& port, const TNode& node);
+bool ApplyModbusTimeouts(TSerialPort& port, const TNode& node);
 
 // "COM" + the decimal port number.
 std::string PortName(const TNode& node);

@@ -61,7 +61,7 @@ std::string SystemError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
 }
 
-class TPosixSerialPort final : public ISerialPort {
+class TPosixSerialPort final : public TSerialPort {
 public:
     TPosixSerialPort(int fd, int cancelFd) : Fd(fd), CancelFd(cancelFd) {
         termios t{};

@@ -7,7 +7,7 @@
 
 namespace virs {
 
-void ISerialPort::Sleep(std::uint32_t milliseconds) {
+void TSerialPort::Sleep(std::uint32_t milliseconds) {
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 

@@ -51,9 +51,9 @@ struct TPortIo {
     std::size_t Count = 0;
 };
 
-class ISerialPort {
+class TSerialPort {
 public:
-    virtual ~ISerialPort() = default;
+    virtual ~TSerialPort() = default;
 
     // Sizes of the driver's input and output queues (a hint where the system
     // has fixed queues).
@@ -93,7 +93,7 @@ public:
 };
 
 struct TPortOpenResult {
-    std::unique_ptr<ISerialPort> Port; // empty on failure
+    std::unique_ptr<TSerialPort> Port; // empty on failure
     std::string Error;                 // system error text when Port is empty
     // An alias of the COM number that was not trusted and so not used (the
     // caller tells the operator); set by OpenComPort only.

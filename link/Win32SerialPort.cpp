@@ -19,7 +19,7 @@ std::string LastErrorText(const std::string& what) {
     return what + ": ошибка " + std::to_string(GetLastError());
 }
 
-class TWin32SerialPort final : public ISerialPort {
+class TWin32SerialPort final : public TSerialPort {
 public:
     explicit TWin32SerialPort(HANDLE handle)
         : Handle(handle), CancelEvent(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}

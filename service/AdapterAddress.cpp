@@ -62,7 +62,7 @@ TAdapterResult RunAdapterAssignment(const std::string& portName, const TServiceP
     TPortOpenResult opened = open(portName);
     if (!opened.Port)
         return TAdapterResult::PortFailed;
-    ISerialPort& port = *opened.Port;
+    TSerialPort& port = *opened.Port;
     port.SetQueues(256, 32);
     port.GetLineSettings(line);
     line.BaudRate = 9600;

@@ -14,12 +14,12 @@ std::string TwoDigits(int v) {
     return (v < 10 ? "0" : "") + std::to_string(v);
 }
 
-bool WriteAll(ISerialPort& port, const std::uint8_t* data, std::size_t size) {
+bool WriteAll(TSerialPort& port, const std::uint8_t* data, std::size_t size) {
     const TPortIo io = port.Write(data, size);
     return io.Ok && io.Count == size;
 }
 
-TFirmwareOutcome Finish(ISerialPort& port, TFirmwareOutcome outcome) {
+TFirmwareOutcome Finish(TSerialPort& port, TFirmwareOutcome outcome) {
     port.Close();
     return outcome;
 }
@@ -78,7 +78,7 @@ TFirmwareOutcome RunFirmwareUpdate(const std::string& portName, const TServicePo
         ui.ShowMessage({TServiceIcon::Error, "Ошибка", "Не удаётся открыть порт"});
         return outcome;
     }
-    ISerialPort& port = *opened.Port;
+    TSerialPort& port = *opened.Port;
     port.Purge(PurgeTxAbort | PurgeRxAbort | PurgeTxClear | PurgeRxClear);
     TLineSettings line;
     port.GetLineSettings(line);

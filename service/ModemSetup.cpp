@@ -16,7 +16,7 @@ constexpr std::string_view ProbeCommand = "AT&FE0\r";
 constexpr std::size_t AnswerSize = 100;
 
 // One command and one read of at most 100 bytes; the raw answer.
-std::string Ask(ISerialPort& port, std::string_view command) {
+std::string Ask(TSerialPort& port, std::string_view command) {
     port.Write(reinterpret_cast<const std::uint8_t*>(command.data()), command.size());
     std::uint8_t buffer[AnswerSize];
     const TPortIo io = port.Read(buffer, sizeof buffer);
@@ -58,7 +58,7 @@ std::string Percent(int r, int p, int s) {
 
 // The probe at the settings as they stand, then every stop-bit, parity and
 // speed combination (speed innermost, 115200 not tried).
-bool FindModem(ISerialPort& port, TLineSettings& line, TModemSetupUi& ui) {
+bool FindModem(TSerialPort& port, TLineSettings& line, TModemSetupUi& ui) {
     if (Contains(Ask(port, ProbeCommand), "OK"))
         return true;
     for (int r = 0; r < 2; ++r)
@@ -109,7 +109,7 @@ TModemSetupOutcome RunModemSetup(const std::string& portName, const TServicePort
         ui.SetLabel(ModemSetupPortFailedText);
         return outcome;
     }
-    ISerialPort& port = *opened.Port;
+    TSerialPort& port = *opened.Port;
     ui.SetLabel(std::string(SearchText) + "0%");
     port.SetQueues(256, 32);
     // A record never read from a port leaves the port at its own settings.

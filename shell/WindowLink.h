@@ -30,7 +30,7 @@
 namespace virs {
 
 // The exchange thread's synchronous call into the window's thread.
-class TQtMainThreadCall final : public IMainThreadCall {
+class TQtMainThreadCall final : public TMainThreadCall {
 public:
     explicit TQtMainThreadCall(QObject* receiver) : Receiver(receiver) {}
     void CallAndWait(std::function<void()> call) override;

@@ -35,7 +35,7 @@ public:
 };
 
 // Runs queued main-thread calls at once (nothing is queued on a parked link).
-class TDirectCall final : public IMainThreadCall {
+class TDirectCall final : public TMainThreadCall {
 public:
     void CallAndWait(std::function<void()> call) override { call(); }
 };

@@ -442,9 +442,9 @@ TEST(ConnectionTest, ReleaseDuringTheCallHangsUp) {
 
 // A modem whose adapter is pulled out as it dials: from then on every read is
 // one of a real port whose far end has gone, which fails at once.
-class TPulledAfterDial final : public ISerialPort {
+class TPulledAfterDial final : public TSerialPort {
 public:
-    TPulledAfterDial(TScriptedModem& modem, std::unique_ptr<ISerialPort> dead, int& deadReads)
+    TPulledAfterDial(TScriptedModem& modem, std::unique_ptr<TSerialPort> dead, int& deadReads)
         : Modem(modem), Dead(std::move(dead)), DeadReads(deadReads) {}
     bool SetQueues(std::uint32_t i, std::uint32_t o) override { return Modem.SetQueues(i, o); }
     bool GetLineSettings(TLineSettings& s) override { return Modem.GetLineSettings(s); }
@@ -468,7 +468,7 @@ public:
 
 private:
     TScriptedPort Modem;
-    std::unique_ptr<ISerialPort> Dead;
+    std::unique_ptr<TSerialPort> Dead;
     int& DeadReads;
     bool Pulled = false;
 };

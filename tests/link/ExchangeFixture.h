@@ -125,7 +125,7 @@ protected:
     TPty Pty;
     TTempDir Dir;
     std::filesystem::path LogPath;
-    std::unique_ptr<ISerialPort> Port;
+    std::unique_ptr<TSerialPort> Port;
     TProtocolLog Log;
     TMainThreadQueue Main;
     TModbusExchange X;

@@ -18,7 +18,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-std::unique_ptr<ISerialPort> PortAt(const test::TPty& pty, std::uint32_t baud) {
+std::unique_ptr<TSerialPort> PortAt(const test::TPty& pty, std::uint32_t baud) {
     TPortOpenResult r = OpenSerialPort(pty.SlavePath);
     EXPECT_TRUE(r.Port) << r.Error;
     if (!r.Port)

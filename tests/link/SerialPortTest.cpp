@@ -18,7 +18,7 @@ using namespace std::chrono;
 using test::Bytes;
 using test::TPty;
 
-std::unique_ptr<ISerialPort> OpenPty(const TPty& pty, TPortTimeouts timeouts) {
+std::unique_ptr<TSerialPort> OpenPty(const TPty& pty, TPortTimeouts timeouts) {
     TPortOpenResult r = OpenSerialPort(pty.SlavePath);
     if (!r.Port)
         throw std::runtime_error(r.Error);

@@ -130,7 +130,7 @@ TEST_P(PortInterrupted, CallIsRepeatedAndTheBytesGoThroughOnce) {
     test::TPty pty;
     TPortOpenResult opened = OpenSerialPort(pty.SlavePath);
     ASSERT_TRUE(opened.Port) << opened.Error;
-    ISerialPort& port = *opened.Port;
+    TSerialPort& port = *opened.Port;
     ASSERT_TRUE(port.SetTimeouts({50, 0, 2000}));
     Arm(GetParam().Call, EINTR, GetParam().Times);
 

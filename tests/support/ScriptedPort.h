@@ -80,7 +80,7 @@ struct TScriptedLine {
     }
 };
 
-class TScriptedPort final : public ISerialPort {
+class TScriptedPort final : public TSerialPort {
 public:
     explicit TScriptedPort(TScriptedLine& line) : L(line) {}
 
@@ -158,9 +158,9 @@ private:
 };
 
 // Forwards every call to another port; a test overrides the call it spoils.
-class TForwardingPort : public ISerialPort {
+class TForwardingPort : public TSerialPort {
 public:
-    explicit TForwardingPort(ISerialPort& inner) : Inner(inner) {}
+    explicit TForwardingPort(TSerialPort& inner) : Inner(inner) {}
     bool SetQueues(std::uint32_t i, std::uint32_t o) override { return Inner.SetQueues(i, o); }
     bool GetLineSettings(TLineSettings& s) override { return Inner.GetLineSettings(s); }
     bool SetLineSettings(const TLineSettings& s) override { return Inner.SetLineSettings(s); }
@@ -174,17 +174,17 @@ public:
     void ClearCancel() override { Inner.ClearCancel(); }
 
 private:
-    ISerialPort& Inner;
+    TSerialPort& Inner;
 };
 
 // The same over a port it owns (one the code under test opened).
 class TOwningForwardingPort : public TForwardingPort {
 public:
-    explicit TOwningForwardingPort(std::unique_ptr<ISerialPort> inner)
+    explicit TOwningForwardingPort(std::unique_ptr<TSerialPort> inner)
         : TForwardingPort(*inner), Owned(std::move(inner)) {}
 
 private:
-    std::unique_ptr<ISerialPort> Owned;
+    std::unique_ptr<TSerialPort> Owned;
 };
 
 } // namespace virs::test

@@ -48,7 +48,7 @@ protected:
     }
 
     unsigned Com = 0;
-    std::unique_ptr<ISerialPort> Port;
+    std::unique_ptr<TSerialPort> Port;
 };
 
 TEST_F(Win32Port, CloseReleasesThePort) {
