@@ -125,7 +125,8 @@ public:
             while (n < size && !L.Pending.empty()) {
                 Bytes& front = L.Pending.front();
                 const std::size_t take = std::min(size - n, front.size());
-                std::memcpy(buffer + n, front.data(), take);
+                if (take > 0)
+                    std::memcpy(buffer + n, front.data(), take);
                 n += take;
                 front.erase(front.begin(), front.begin() + static_cast<std::ptrdiff_t>(take));
                 if (front.empty())
@@ -135,7 +136,8 @@ public:
             const Bytes read = std::move(L.Pending.front());
             L.Pending.pop_front();
             n = std::min(size, read.size());
-            std::memcpy(buffer, read.data(), n);
+            if (n > 0) // an empty answer has no bytes to copy (and no data pointer)
+                std::memcpy(buffer, read.data(), n);
         }
         return {Usable(), n};
     }
