@@ -50,6 +50,7 @@ void ExchangeWorker::Wake() {
     {
         std::lock_guard lock(Mutex);
         Parked = false;
+        Interrupted = false; // a new job: an earlier interrupt is not its own
     }
     WakeUp.notify_all();
 }
@@ -77,6 +78,9 @@ void ExchangeWorker::Terminate() {
 }
 
 void ExchangeWorker::InterruptJob() {
+    // Set before the cancel is sent: a write that takes the cancel is followed
+    // by a test of this flag before the read.
+    Interrupted = true;
     std::lock_guard lock(Mutex);
     if (InJob) {
         Port.CancelIo();
@@ -200,7 +204,13 @@ TExchangeResult ExchangeWorker::RunChunk(const std::uint8_t* request, std::size_
             Report(*observer, frame, request, expectedLength, request, written.Count);
         }
         Log.WriteLine("OUT: " + HexDump(request, written.Count));
-        TPortIo read = Port.Read(answer, ModbusFrameSize);
+        // An interrupt that came before the job began, or while the request
+        // was handed over (the write then took the cancel), keeps the read
+        // from beginning: with no total time-out it would wait for ever. One
+        // that comes after this test cancels the read itself.
+        TPortIo read;
+        if (!Interrupted.load())
+            read = Port.Read(answer, ModbusFrameSize);
         if (observer)
             frame.TimeMs = NowMs();
         Log.WriteLine("IN:  " + HexDump(answer, read.Count));

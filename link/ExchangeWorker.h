@@ -48,7 +48,8 @@ public:
     void Terminate();
     // Main thread, after the job's stop flag has been set: cuts a read or write
     // of the running job short, whatever its time-outs, so the job ends at once.
-    // Does nothing while parked.
+    // An interrupt after Wake but before the thread has taken the job up holds
+    // for that job: its reads do not begin.
     void InterruptJob();
     // Waits until the thread has ended (after Terminate).
     void Join();
@@ -78,6 +79,9 @@ private:
     bool Parked = true;
     bool InJob = false;
     bool PortCancelled = false; // a cancel was sent during the job: cleared at its end
+    // InterruptJob was called for the job of the last Wake (set even before the
+    // thread has taken the job up).
+    std::atomic<bool> Interrupted{false};
     bool TerminateRequested = false;
     std::thread Thread;
 };

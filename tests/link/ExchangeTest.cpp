@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 
 #include "link/ModbusFrame.h"
 #include "tests/link/ExchangeFixture.h"
+#include "tests/support/ScriptedPort.h"
 
 namespace virs {
 namespace {
@@ -458,6 +460,39 @@ TEST_F(Exchange, StopEndsAReadWithoutTotalTimeoutAtOnce) {
     Run();
     EXPECT_EQ(X.ResultCode, ResultSuccess);
     EXPECT_EQ(Register(1), test::DeviceRegister(1));
+}
+
+// The stop may come while the request is being handed to the port; the write
+// then takes the cancel, and a read without a total time-out that still began
+// would wait for ever on a silent device.
+TEST_F(Exchange, StopDuringTheWriteKeepsTheReadFromStarting) {
+    class TStopOnWrite final : public test::TOwningForwardingPort {
+    public:
+        TStopOnWrite(std::unique_ptr<TSerialPort> inner, std::function<void()> stop)
+            : TOwningForwardingPort(std::move(inner)), Stop(std::move(stop)) {}
+        TPortIo Write(const std::uint8_t* data, std::size_t size) override {
+            if (Stop)
+                std::exchange(Stop, nullptr)();
+            return TOwningForwardingPort::Write(data, size);
+        }
+
+    private:
+        std::function<void()> Stop;
+    };
+    SetReplyTimeout(0);
+    TSlaveDevice slave(Pty, [](const Bytes&) { return TReply{}; }); // never answers
+    Port = std::make_unique<TStopOnWrite>(std::move(Port), [this] {
+        X.AbortRequested = true;
+        Worker->InterruptJob();
+    });
+    StartWorker();
+    Job(3, 0, 2, 5);
+    Worker->Wake();
+    const auto start = steady_clock::now();
+    ASSERT_TRUE(Main.RunUntil([&] { return Completions == 1 && Worker->IsParked(); },
+                              std::chrono::seconds(3)));
+    EXPECT_LT(duration_cast<milliseconds>(steady_clock::now() - start).count(), 1000);
+    EXPECT_EQ(X.ResultCode, ResultTimeout);
 }
 
 // Closing the link 300 ms into a job on a silent device: the hang-up that
