@@ -80,4 +80,23 @@ std::string ConnectFailureText(const TConnectOutcome& connected, const std::stri
     return connected.Status;
 }
 
+bool ConnectForRun(TProgramState& state, TLinkSession& session, int node, int device,
+                   TCliConnectionUi& ui, const std::string& openFailure) {
+    state.Base.SelNode = static_cast<u8>(node);
+    state.Base.SelDevice = static_cast<u8>(device);
+    const TConnectOutcome connected = session.Connect(node, ui);
+    if (const std::string notice = state.PortAliasNotices.FirstTime(connected.PortAliasNotice);
+        !notice.empty())
+        std::fprintf(stderr, "virs-cli: %s\n", notice.c_str());
+    if (!connected.Connected) {
+        std::fprintf(stderr, "%s\n",
+                     OneLine(ConnectFailureText(connected, openFailure, ui)).c_str());
+        return false;
+    }
+    if (!connected.ConnectedMessage.empty())
+        ui.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
+    ui.SetStatus(connected.Status);
+    return true;
+}
+
 } // namespace virs::cli

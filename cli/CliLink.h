@@ -74,4 +74,11 @@ std::string DialTimedOutText(const std::string& status, int seconds);
 std::string ConnectFailureText(const TConnectOutcome& connected, const std::string& openFailure,
                                const TCliConnectionUi& ui);
 
+// Selects `node` and `device` and connects the node as the connect button
+// does, telling on standard error what the window shows: the port alias notice
+// (the first time), then why the connect failed, or the connected message and
+// the status. False when the node is not connected.
+bool ConnectForRun(TProgramState& state, TLinkSession& session, int node, int device,
+                   TCliConnectionUi& ui, const std::string& openFailure);
+
 } // namespace virs::cli

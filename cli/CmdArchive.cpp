@@ -154,15 +154,9 @@ int CmdArchive(const Args& args) {
     jobUi.Integrators = mode == "integrators";
     TMainThreadQueue mainThread;
     TLinkSession session(state, mainThread, jobUi, folder, clock);
-    if (!port.empty()) {
-        int number = 0;
-        if (port.rfind("COM", 0) == 0 && ParseNumber(port.substr(3), 1, 255, number)) {
-            record.ComPort = static_cast<u16>(number);
-        } else {
-            const std::filesystem::path path(port);
-            session.PortOpener = [path](unsigned) { return OpenSerialPort(path); };
-        }
-    }
+    // The port that could not be opened and why, named as the user gave it.
+    std::string openFailure;
+    UsePortOption(port, record, session, openFailure);
 
     // The archive walk and its workbook, attached as the window attaches them.
     TWorkbook xls;
@@ -185,19 +179,8 @@ int CmdArchive(const Args& args) {
     };
 
     const TStopSignals stopSignals;
-    base.SelNode = static_cast<u8>(node);
-    base.SelDevice = static_cast<u8>(device);
-    const TConnectOutcome connected = session.Connect(node, connectionUi);
-    if (!connected.Connected) {
-        // The outcome, as read prints it ("Вызов прерван" after a stop or the
-        // dial time-out is shown nowhere else).
-        std::fprintf(stderr, "%s\n",
-                     OneLine(ConnectFailureText(connected, "", connectionUi)).c_str());
+    if (!ConnectForRun(state, session, node, device, connectionUi, openFailure))
         return 1;
-    }
-    if (!connected.ConnectedMessage.empty())
-        connectionUi.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
-    connectionUi.SetStatus(connected.Status);
 
     StartStopClick(session.Job(), true, tab);
     bool stopSent = false;

@@ -143,20 +143,8 @@ int CmdPoll(const Args& args) {
     UsePortOption(port, record, session, openFailure);
 
     const TStopSignals stopSignals(true);
-    base.SelNode = static_cast<u8>(node);
-    base.SelDevice = static_cast<u8>(device);
-    const TConnectOutcome connected = session.Connect(node, connectionUi);
-    if (const std::string notice = state.PortAliasNotices.FirstTime(connected.PortAliasNotice);
-        !notice.empty())
-        std::fprintf(stderr, "virs-cli: %s\n", notice.c_str());
-    if (!connected.Connected) {
-        std::fprintf(stderr, "%s\n",
-                     OneLine(ConnectFailureText(connected, openFailure, connectionUi)).c_str());
+    if (!ConnectForRun(state, session, node, device, connectionUi, openFailure))
         return 1;
-    }
-    if (!connected.ConnectedMessage.empty())
-        connectionUi.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
-    connectionUi.SetStatus(connected.Status);
 
     using Clock = std::chrono::steady_clock;
     const Clock::time_point started = Clock::now();

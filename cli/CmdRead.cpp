@@ -101,17 +101,8 @@ int CmdRead(const Args& args) {
     // From here on Ctrl+C and SIGTERM release the buttons instead of ending
     // the process with the line up.
     const TStopSignals stopSignals(true);
-    base.SelNode = static_cast<u8>(node);
-    base.SelDevice = static_cast<u8>(device);
-    const TConnectOutcome connected = session.Connect(node, connectionUi);
-    if (const std::string notice = state.PortAliasNotices.FirstTime(connected.PortAliasNotice);
-        !notice.empty())
-        std::fprintf(stderr, "virs-cli: %s\n", notice.c_str());
-    if (!connected.Connected)
-        return Fail(ConnectFailureText(connected, openFailure, connectionUi));
-    if (!connected.ConnectedMessage.empty())
-        connectionUi.ShowMessage(TMessageIcon::Information, connected.ConnectedMessage);
-    connectionUi.SetStatus(connected.Status);
+    if (!ConnectForRun(state, session, node, device, connectionUi, openFailure))
+        return 1;
 
     // A stop that came while the link was being made: no job is started.
     if (!TStopSignals::Pressed())

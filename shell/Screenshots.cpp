@@ -28,6 +28,7 @@
 #include "shell/QtTranslations.h"
 #include "shell/ServiceWiring.h"
 #include "shell/TextFontDialog.h"
+#include "shell/WhenModal.h"
 #include "shell/WindowLink.h"
 
 namespace {
@@ -58,25 +59,6 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
         QApplication::processEvents(QEventLoop::AllEvents, 50);
     }
     return true;
-}
-
-// Runs `answer` on the next modal dialog once it is open (the command that
-// opens it runs the dialog's own event loop meanwhile).
-void WhenModal(std::function<void(QWidget*)> answer) {
-    auto* poll = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && clock->elapsed() < 5000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        delete clock;
-        if (modal)
-            answer(modal);
-    });
-    poll->start(20);
 }
 
 // A small station to show: three nodes, one per link type, and devices of

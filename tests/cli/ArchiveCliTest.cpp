@@ -26,14 +26,10 @@ std::string Scenario(bool pacing) {
       "lines": [{"com": 7, "kind": "direct", "site": "A"}]})";
 }
 
-class ArchiveCliTest : public ::testing::Test {
+class ArchiveCliTest : public TStationFolderTest {
 protected:
     void SetUp() override {
-        Ports = Folder.Path / "ports";
-        Base = Folder.Path / "base";
-        std::filesystem::create_directories(Ports);
-        std::filesystem::create_directories(Base);
-        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
+        TStationFolderTest::SetUp();
         TTestNode node;
         node.ComPort = 7;
         node.Devices = {{DeviceVirsSh, 1}, {DeviceVirsD, 2}, {DeviceVirsDK, 3}, {DeviceVirsD2, 4}};
@@ -68,9 +64,6 @@ protected:
     std::string StoredFile(int device) {
         return LoadStation(Base).Devices[0][device].ArchiveFile.Get();
     }
-
-    TTempFolder Folder;
-    std::filesystem::path Ports, Base;
 };
 
 // Lines of the view that begin with a date: the data rows.

@@ -45,14 +45,10 @@ std::string Scenario() {
                           "delay_ms": 600000}]}}]})";
 }
 
-class CollectTest : public ::testing::Test {
+class CollectTest : public TStationFolderTest {
 protected:
     void SetUp() override {
-        Ports = Folder.Path / "ports";
-        Base = Folder.Path / "base";
-        std::filesystem::create_directories(Ports);
-        std::filesystem::create_directories(Base);
-        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
+        TStationFolderTest::SetUp();
         TTestNode a, b, c, e, busy;
         a.ComPort = 21;
         a.Devices = {{DeviceVirsD, 2}, {DeviceVirsSh, 1}};
@@ -93,9 +89,6 @@ protected:
                 return e;
         return nullptr;
     }
-
-    TTempFolder Folder;
-    std::filesystem::path Ports, Base;
 };
 
 struct TExpected {

@@ -16,14 +16,10 @@
 namespace virs::test {
 namespace {
 
-class PollTest : public ::testing::Test {
+class PollTest : public TStationFolderTest {
 protected:
     void SetUp() override {
-        Ports = Folder.Path / "ports";
-        Base = Folder.Path / "base";
-        std::filesystem::create_directories(Ports);
-        std::filesystem::create_directories(Base);
-        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
+        TStationFolderTest::SetUp();
         WriteText(Folder.Path / "scenario.json",
                   R"({"seed": 7, "now": "2024-03-15T10:00:00",
                       "sites": [{"name": "A", "devices": [{"type": "ВИРС-Д", "address": 2}]}],
@@ -54,9 +50,6 @@ protected:
                 value = std::stol(m[1]);
         return value;
     }
-
-    TTempFolder Folder;
-    std::filesystem::path Ports, Base;
 };
 
 // Five jobs of two frames each (64 registers in frames of 32); the third

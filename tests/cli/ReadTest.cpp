@@ -18,16 +18,8 @@ namespace {
 
 constexpr const char* Now = "2024-03-15T10:00:00";
 
-class ReadTest : public ::testing::Test {
+class ReadTest : public TStationFolderTest {
 protected:
-    void SetUp() override {
-        Ports = Folder.Path / "ports";
-        Base = Folder.Path / "base";
-        std::filesystem::create_directories(Ports);
-        std::filesystem::create_directories(Base);
-        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
-    }
-
     std::filesystem::path Scenario(const std::string& json) {
         const std::filesystem::path file = Folder.Path / "scenario.json";
         WriteText(file, json);
@@ -39,9 +31,6 @@ protected:
                        std::to_string(device), "--view", view},
                       Folder.Path);
     }
-
-    TTempFolder Folder;
-    std::filesystem::path Ports, Base;
 };
 
 // A direct line to one meter of each type (addresses 1..4), the default

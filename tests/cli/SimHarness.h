@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -213,5 +215,21 @@ inline StationBase LoadStation(const std::filesystem::path& dir) {
     LoadStationBase(base, guard, dir);
     return base;
 }
+
+// A temporary folder with a private serial-port folder "ports" (published to
+// the simulator and virs-cli through VIRS_PORTS_DIR) and a station folder "base".
+class TStationFolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Ports = Folder.Path / "ports";
+        Base = Folder.Path / "base";
+        std::filesystem::create_directories(Ports);
+        std::filesystem::create_directories(Base);
+        setenv("VIRS_PORTS_DIR", Ports.c_str(), 1);
+    }
+
+    TTempFolder Folder;
+    std::filesystem::path Ports, Base;
+};
 
 } // namespace virs::test

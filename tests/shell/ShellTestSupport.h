@@ -16,6 +16,7 @@
 
 #include "shell/LinkController.h"
 #include "shell/MainWindow.h"
+#include "shell/WhenModal.h"
 
 namespace virs::test {
 
@@ -125,24 +126,5 @@ struct TWindowFixture {
         return texts;
     }
 };
-
-// Runs `answer` on the next modal dialog as soon as it is open (the command
-// that opens it runs its own event loop meanwhile).
-inline void WhenModal(std::function<void(QWidget*)> answer) {
-    auto* poll = new QTimer;
-    auto* clock = new QElapsedTimer;
-    clock->start();
-    QObject::connect(poll, &QTimer::timeout, [poll, clock, answer] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal && clock->elapsed() < 5000)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        delete clock;
-        if (modal)
-            answer(modal);
-    });
-    poll->start(10);
-}
 
 } // namespace virs::test
